@@ -1,0 +1,37 @@
+#pragma once
+
+namespace kestrum {
+
+// Owned bytes, not NUL-terminated. Writing past the capacity reallocates to exactly
+// offset + n + growth step bytes; a failed allocation throws MemoryException.
+class ByteBuffer {
+public:
+    ByteBuffer() = default;
+    ByteBuffer(const ByteBuffer& other);
+    ByteBuffer(ByteBuffer&& other) noexcept;
+    ByteBuffer& operator=(const ByteBuffer& other);
+    ByteBuffer& operator=(ByteBuffer&& other) noexcept;
+    ~ByteBuffer();
+
+    // Exact reallocation keeping min(length, n) bytes; 0 frees everything.
+    void setCapacity(int n);
+    // Null bytes or n of 0 do nothing.
+    void write(int offset, const void* bytes, int n);
+    void append(const void* bytes, int n) { write(length_, bytes, n); }
+    // Clips or keeps the length; never grows it past the capacity.
+    void setLength(int n);
+    void setGrowthStep(int step) { growthStep_ = step; }
+
+    const char* data() const { return data_; }
+    int length() const { return length_; }
+    int capacity() const { return capacity_; }
+    int growthStep() const { return growthStep_; }
+
+private:
+    char* data_ = nullptr;
+    int capacity_ = 0;
+    int length_ = 0;
+    int growthStep_ = 0;
+};
+
+} // namespace kestrum

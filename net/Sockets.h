@@ -1,0 +1,89 @@
+#pragma once
+
+#include "net/Exception.h"
+
+#include <cstdint>
+
+namespace kestrum {
+
+// The platform's socket number. 0 means "no socket"; the platform's invalid value is all bits set
+// on both platforms.
+using SocketHandle = std::uintptr_t;
+constexpr SocketHandle invalidSocket = ~SocketHandle(0);
+
+// Wait times are milliseconds; -1 waits without limit.
+constexpr int waitForever = -1;
+
+// An IPv4 socket address in the platform's 16-byte layout: family, port and address in network
+// byte order, 8 zero bytes.
+class SocketAddress {
+public:
+    SocketAddress();
+    // A null host gives the any address; a negative port leaves the port unchanged.
+    void set(const char* host, int port);
+
+    std::uint16_t family() const { return family_; }
+    std::uint16_t portNetworkOrder() const { return port_; }
+    std::uint32_t addressNetworkOrder() const { return address_; }
+    int port() const; // host byte order
+    void setPortNetworkOrder(std::uint16_t port) { port_ = port; }
+    void setAddressNetworkOrder(std::uint32_t address) { address_ = address; }
+
+private:
+    std::uint16_t family_;
+    std::uint16_t port_;
+    std::uint32_t address_;
+    unsigned char zero_[8];
+};
+static_assert(sizeof(SocketAddress) == 16);
+
+void startSockets();
+void stopSockets();
+SocketHandle createSocket(bool stream);
+void closeSocket(SocketHandle handle);
+// Accepts host names and dotted quads; returns the first IPv4 address in network order.
+std::uint32_t resolveHost(const char* name);
+void setBlocking(SocketHandle handle, bool blocking);
+bool waitWritable(SocketHandle handle, int waitMilliseconds);
+int sendAll(SocketHandle handle, const void* data, int length);
+int sendAllTo(SocketHandle handle, const SocketAddress& to, const void* data, int length);
+// 0 means the wait ran out; a closed connection throws NoConnectionException.
+int receive(SocketHandle handle, void* buffer, int size, int waitMilliseconds);
+int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size,
+                int waitMilliseconds);
+void connectSocket(SocketHandle handle, const SocketAddress& to, int waitMilliseconds);
+// Wall-clock milliseconds since 1970.
+std::int64_t nowMilliseconds();
+
+// TCP socket holder; not copied, closed by its owner or its destructor.
+class StreamSocket {
+public:
+    StreamSocket() = default;
+    StreamSocket(const StreamSocket&) = delete;
+    StreamSocket& operator=(const StreamSocket&) = delete;
+    ~StreamSocket() { close(); }
+
+    void open() { handle = createSocket(true); }
+    void close();
+
+    SocketHandle handle = 0;
+    int waitMilliseconds = 1000;
+};
+
+// UDP socket holder; opening sets a multicast time-to-live of 3.
+class DatagramSocket {
+public:
+    DatagramSocket() = default;
+    DatagramSocket(const DatagramSocket&) = delete;
+    DatagramSocket& operator=(const DatagramSocket&) = delete;
+    ~DatagramSocket() { close(); }
+
+    void open();
+    void setMulticastTtl(int ttl);
+    void close();
+
+    SocketHandle handle = 0;
+    int waitMilliseconds = 1000;
+};
+
+} // namespace kestrum

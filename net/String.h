@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kestrum {
+
+// Byte text that stores the empty text as null. Every modifying operation builds a new buffer
+// of exactly length + 1 bytes; copies never share buffers. The length is the count of bytes
+// before the first NUL and is never cached.
+class String {
+public:
+    String() = default;
+    String(const char* text) { assign(text); } // NOLINT: implicit by design, like a literal
+    String(const char* text, int length) { assign(text, length); }
+    String(const String& other) { assign(other); }
+    String(String&& other) noexcept : text_(other.text_) { other.text_ = nullptr; }
+    String& operator=(const String& other) {
+        assign(other);
+        return *this;
+    }
+    String& operator=(String&& other) noexcept;
+    String& operator=(const char* text) {
+        assign(text);
+        return *this;
+    }
+    ~String();
+
+    // A negative length takes the whole text; null text or length 0 stores null.
+    void assign(const char* text, int length = -1);
+    void assign(const String& other);
+    void append(const char* text);
+    void append(const String& other) { append(other.text_); }
+
+    // -1, 0 or 1; bytes compare unsigned; a null text equals only the empty string.
+    int compare(const char* text) const;
+    int compare(const String& other) const { return compare(other.text_); }
+    bool operator==(const String& other) const { return compare(other) == 0; }
+    bool operator==(const char* text) const { return compare(text) == 0; }
+
+    int length() const;
+    bool isEmpty() const { return length() == 0; }
+    // Never null: the empty string reads as "".
+    const char* c_str() const { return text_ != nullptr ? text_ : ""; }
+    // Null for the empty string.
+    const char* data() const { return text_; }
+    char operator[](int index) const { return text_[index]; }
+
+    String substring(int start, int count = -1) const;
+    int find(const char* needle, int start = 0) const;
+    int find(const String& needle, int start = 0) const { return find(needle.text_, start); }
+    int findFirstOf(const char* chars, int start = 0) const;
+    bool startsWith(const char* prefix) const;
+    bool endsWith(const char* suffix) const;
+    bool endsWithChar(char byte) const;
+
+    // Replaced text is never scanned again.
+    void replaceAll(const char* from, const char* to);
+    // Trimming removes bytes of value 32 or less.
+    void trimLeft();
+    void trimRight();
+    void trim() {
+        trimRight();
+        trimLeft();
+    }
+    // Keeps the first min(length, n) bytes and pads with spaces up to n.
+    void resize(int n);
+    void format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    static String fromInt(int n);
+
+private:
+    void adopt(char* buffer);
+
+    char* text_ = nullptr;
+};
+
+String operator+(const String& left, const String& right);
+String operator+(const char* left, const String& right);
+String operator+(const String& left, const char* right);
+String operator+(char left, const String& right);
+String operator+(const String& left, char right);
+
+// Decimal value after leading white space: optional sign, digits up to the first non-digit,
+// accumulated in 32 bits with wrap-around. Null or empty text gives 0.
+int toInt(const char* text);
+inline int toInt(const String& text) { return toInt(text.data()); }
+
+// ASCII A-Z to a-z in place; every other byte stays.
+void toLower(String& text);
+
+// h = h * 33 + b over the bytes taken as signed, wrapping at 32 bits.
+std::uint32_t stringHash(const String& key);
+
+} // namespace kestrum
