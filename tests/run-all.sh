@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine and runs every test of Kestrum: the native build, the
+# AddressSanitizer+UndefinedBehaviorSanitizer and ThreadSanitizer builds, the Windows build under
+# Wine, and the end-to-end test against a real gateway daemon in network namespaces.
+# Must run as root (packages, network namespaces). Exits non-zero if anything fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+export DEBIAN_FRONTEND=noninteractive
+
+declare -a step_names=() step_results=() step_seconds=()
+tests_passed=0
+tests_failed=0
+failures=0
+
+record() { # name result seconds
+    step_names+=("$1")
+    step_results+=("$2")
+    step_seconds+=("$3")
+    [ "$2" = ok ] || failures=$((failures + 1))
+}
+
+# Runs one step, timing it; its output goes to the log as it comes.
+step() { # name command...
+    local name=$1
+    shift
+    echo
+    echo "=== $name ==="
+    local start=$SECONDS
+    if "$@"; then
+        record "$name" ok $((SECONDS - start))
+    else
+        record "$name" FAILED $((SECONDS - start))
+        return 1
+    fi
+}
+
+install_packages() {
+    apt-get update -qq &&
+        apt-get install -y -qq --no-install-recommends \
+            cmake make g++ googletest libgtest-dev libgmock-dev clang-format \
+            g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
+            wine wine64 xvfb xauth \
+            iproute2 procps python3 miniupnpd-nftables >/dev/null
+}
+
+# Wine keeps its state in a prefix; a fresh one per run, booted once up front so that the first
+# test does not pay for it.
+prepare_wine() {
+    export WINEPREFIX="$root/build/wineprefix" WINEDEBUG=-all
+    rm -rf "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1
+    wineserver -w
+}
+
+build_preset() { # preset
+    rm -rf "build/$1"
+    cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j2
+}
+
+test_preset() { # preset
+    local log="build/$1-ctest.log" rc summary
+    ctest --preset "$1" --timeout 600 2>&1 | tee "$log"
+    rc=${PIPESTATUS[0]}
+    summary=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1)
+    if [[ $summary =~ ([0-9]+)\ tests?\ failed\ out\ of\ ([0-9]+) ]]; then
+        tests_failed=$((tests_failed + BASH_REMATCH[1]))
+        tests_passed=$((tests_passed + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    fi
+    return "$rc"
+}
+
+step "install packages" install_packages
+for preset in linux linux-asan linux-tsan; do
+    step "build $preset" build_preset "$preset" && step "test $preset" test_preset "$preset"
+done
+step "prepare wine" prepare_wine
+step "build windows" build_preset windows && step "test windows (wine)" test_preset windows
+if [ -x tests/e2e/run.sh ]; then
+    step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux"
+fi
+command -v wineserver >/dev/null && wineserver -k 2>/dev/null
+
+echo
+echo "=== Summary ==="
+for i in "${!step_names[@]}"; do
+    printf '%-45s %-7s %5ss\n' "${step_names[$i]}" "${step_results[$i]}" "${step_seconds[$i]}"
+done
+echo "CTest programs: $tests_passed passed, $tests_failed failed (all presets together)"
+if [ "$failures" -eq 0 ]; then
+    echo "All steps passed."
+else
+    echo "$failures step(s) failed."
+fi
+# A step that failed without a failing test (an install or a build) still counts as a failure.
+[ "$failures" -gt 0 ] && [ "$tests_failed" -eq 0 ] && tests_failed=$failures
+echo "$tests_passed passed, $tests_failed failed"
+[ "$failures" -eq 0 ]
