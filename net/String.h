@@ -6,7 +6,8 @@ namespace kestrum {
 
 // Byte text that stores the empty text as null. Every modifying operation builds a new buffer
 // of exactly length + 1 bytes; copies never share buffers. The length is the count of bytes
-// before the first NUL and is never cached.
+// before the first NUL and is never cached; bytes after a NUL are never stored. A buffer that
+// cannot be allocated throws MemoryException.
 class String {
 public:
     String() = default;
@@ -43,9 +44,12 @@ public:
     const char* c_str() const { return text_ != nullptr ? text_ : ""; }
     // Null for the empty string.
     const char* data() const { return text_; }
-    char operator[](int index) const { return text_[index]; }
+    // Index 0 of the empty string reads the terminating NUL, as for any other string.
+    char operator[](int index) const { return c_str()[index]; }
 
+    // A start outside the string gives the empty string.
     String substring(int start, int count = -1) const;
+    // A negative start searches from the beginning.
     int find(const char* needle, int start = 0) const;
     int find(const String& needle, int start = 0) const { return find(needle.text_, start); }
     int findFirstOf(const char* chars, int start = 0) const;
@@ -66,8 +70,13 @@ public:
     void resize(int n);
     void format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
     static String fromInt(int n);
+    // One new string holding left followed by right; either may be null.
+    static String concat(const char* left, const char* right);
 
 private:
+    friend void toLower(String& text);
+
+    // Takes ownership of a NUL-terminated buffer (or null) and frees the old one.
     void adopt(char* buffer);
 
     char* text_ = nullptr;
@@ -82,7 +91,9 @@ String operator+(const String& left, char right);
 // Decimal value after leading white space: optional sign, digits up to the first non-digit,
 // accumulated in 32 bits with wrap-around. Null or empty text gives 0.
 int toInt(const char* text);
-inline int toInt(const String& text) { return toInt(text.data()); }
+inline int toInt(const String& text) {
+    return toInt(text.data());
+}
 
 // ASCII A-Z to a-z in place; every other byte stays.
 void toLower(String& text);
