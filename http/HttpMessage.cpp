@@ -1,0 +1,303 @@
+#include "http/HttpMessage.h"
+
+#include "net/Exception.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+constexpr int initialBufferRoom = 500;
+constexpr int bufferGrowthStep = 1000;
+
+void makeFresh(ByteBuffer& buffer) {
+    buffer = ByteBuffer();
+    buffer.setGrowthStep(bufferGrowthStep);
+    buffer.setCapacity(initialBufferRoom);
+}
+
+// Grows geometrically, so that a message arriving in small pieces is not copied over and over.
+void reserve(ByteBuffer& buffer, int extra) {
+    const int needed = buffer.length() + extra;
+    if (needed > buffer.capacity()) {
+        const int doubled = std::min(buffer.capacity() * 2, HttpMessage::maximumSize);
+        buffer.setCapacity(std::max(needed + buffer.growthStep(), doubled));
+    }
+}
+
+// The decimal value as toInt reads it; a negative length or one beyond the size bound is
+// malformed, and so is a value too long to hold.
+int declaredLength(const String& text) {
+    const char* p = text.c_str();
+    while (*p != '\0' && static_cast<unsigned char>(*p) <= 32) {
+        ++p;
+    }
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > HttpMessage::maximumSize) {
+            throw HttpException();
+        }
+    }
+    if (negative && value != 0) {
+        throw HttpException();
+    }
+    return static_cast<int>(value);
+}
+
+bool hasLineBreak(const String& text) {
+    return text.findFirstOf("\r\n") >= 0;
+}
+
+} // namespace
+
+HttpMessage::HttpMessage() {
+    reset();
+}
+
+void HttpMessage::reset() {
+    headers = StringMap();
+    makeFresh(body);
+    makeFresh(receiveBuffer_);
+    firstLine_ = String();
+    readPosition_ = 0;
+    scanPosition_ = 0;
+    parseState_ = ParseState::FirstLine;
+    contentLength_ = -1;
+    hasContentLength_ = -1;
+}
+
+void HttpMessage::feed(const void* bytes, int n) {
+    if (bytes == nullptr || n < 1) {
+        return;
+    }
+    if (n > maximumSize - receiveBuffer_.length()) {
+        throw HttpException();
+    }
+    reserve(receiveBuffer_, n);
+    receiveBuffer_.append(bytes, n);
+    if (parseState_ == ParseState::Body) {
+        appendBody(static_cast<const char*>(bytes), n);
+        return;
+    }
+    String line;
+    while (readLine(line)) {
+        switch (parseState_) {
+        case ParseState::FirstLine:
+            firstLine_ = line;
+            parseState_ = ParseState::Headers;
+            parseFirstLine();
+            break;
+        case ParseState::Headers:
+            if (line.isEmpty()) {
+                endHeaders();
+                return;
+            }
+            parseHeaderLine(line);
+            break;
+        default:
+            // A line after the message was complete.
+            throw HttpException();
+        }
+    }
+}
+
+bool HttpMessage::completeAtClose() {
+    if (parseState_ == ParseState::Complete) {
+        return true;
+    }
+    if (hasContentLength_ == -1) {
+        hasContentLength_ = headers.find("Content-Length") >= 0 ? 1 : 0;
+    }
+    if (hasContentLength_ == 1) {
+        return false;
+    }
+    parseState_ = ParseState::Complete;
+    return true;
+}
+
+// The last byte received is never taken as a line end: it may be the CR of a CR LF pair.
+bool HttpMessage::readLine(String& line) {
+    const int length = receiveBuffer_.length();
+    if (readPosition_ >= length - 1) {
+        return false;
+    }
+    const char* data = receiveBuffer_.data();
+    for (int i = std::max(readPosition_, scanPosition_); i <= length - 2; ++i) {
+        const char byte = data[i];
+        if (byte != '\r' && byte != '\n') {
+            continue;
+        }
+        const char next = data[i + 1];
+        const bool pair = (byte == '\r' && next == '\n') || (byte == '\n' && next == '\r');
+        line.assign(data + readPosition_, i - readPosition_);
+        line.trim();
+        readPosition_ = i + (pair ? 2 : 1);
+        scanPosition_ = readPosition_;
+        return true;
+    }
+    scanPosition_ = length - 1;
+    return false;
+}
+
+void HttpMessage::parseHeaderLine(String& line) {
+    const int colon = line.find(":");
+    if (colon <= 0) {
+        throw HttpException();
+    }
+    String name = line.substring(0, colon);
+    String value = line.substring(colon + 1);
+    name.trim();
+    value.trim();
+    toLower(name);
+    headers.add(name, value);
+    if (name == "content-length") {
+        contentLength_ = declaredLength(headers[headers.find("content-length")].value);
+    }
+}
+
+void HttpMessage::endHeaders() {
+    parseState_ = ParseState::Body;
+    determineLength();
+    int available = receiveBuffer_.length() - readPosition_;
+    if (hasContentLength_ == 1 && contentLength_ < available) {
+        available = contentLength_;
+    }
+    appendBody(receiveBuffer_.data() + readPosition_, available);
+}
+
+void HttpMessage::determineLength() {
+    const int index = headers.find("Content-Length");
+    if (contentLength_ == -1) {
+        contentLength_ = index >= 0 ? declaredLength(headers[index].value) : 0;
+    }
+    if (hasContentLength_ == -1) {
+        hasContentLength_ = index >= 0 ? 1 : 0;
+    }
+}
+
+void HttpMessage::appendBody(const char* bytes, int n) {
+    if (bytes == nullptr || n < 0) {
+        return;
+    }
+    determineLength();
+    int count = n;
+    if (hasContentLength_ == 1) {
+        count = std::min(n, contentLength_ - body.length());
+    }
+    if (count > 0) {
+        reserve(body, count);
+        body.append(bytes, count);
+        readPosition_ += count;
+    }
+    if (hasContentLength_ == 1 && body.length() >= contentLength_) {
+        body.setLength(contentLength_);
+        parseState_ = ParseState::Complete;
+    }
+}
+
+// A line break inside a field would smuggle extra header lines into the message.
+String HttpMessage::composeHead() {
+    composeFirstLine();
+    if (hasLineBreak(firstLine_)) {
+        throw HttpException();
+    }
+    String head = firstLine_;
+    head.append("\r\n");
+    for (const StringPair& pair : headers) {
+        if (hasLineBreak(pair.name) || hasLineBreak(pair.value)) {
+            throw HttpException();
+        }
+        head.append(pair.name);
+        head.append(": ");
+        head.append(pair.value);
+        head.append("\r\n");
+    }
+    head.append("\r\n");
+    return head;
+}
+
+void HttpMessage::serialize(ByteBuffer& out) {
+    const String head = composeHead();
+    out.setLength(0);
+    out.write(0, head.data(), head.length());
+    out.append(body.data(), body.length());
+}
+
+void HttpRequest::parseFirstLine() {
+    String line = firstLine_;
+    line.trim();
+    const int first = line.find(" ");
+    if (first < 0) {
+        throw HttpException();
+    }
+    String rest = line.substring(first + 1);
+    rest.trim();
+    const int second = rest.find(" ");
+    if (second < 0) {
+        throw HttpException();
+    }
+    method = line.substring(0, first);
+    method.trim();
+    String target = rest.substring(0, second);
+    version = rest.substring(second + 1);
+    version.trim();
+    if (method == "CONNECT") {
+        const int schemeEnd = target.find("://");
+        if (schemeEnd >= 0) {
+            target = target.substring(schemeEnd + 3);
+        }
+        host = target;
+        port = 80;
+        const int colon = target.find(":");
+        if (colon >= 0) {
+            host = target.substring(0, colon);
+            port = static_cast<std::uint16_t>(toInt(target.substring(colon + 1)));
+        }
+    } else {
+        setUrl(target);
+    }
+    absoluteForm = !host.isEmpty();
+}
+
+void HttpRequest::composeFirstLine() {
+    String hostText = host;
+    if (port != 80) {
+        hostText.append(":");
+        hostText.append(String::fromInt(port));
+    }
+    if (!hostText.isEmpty()) {
+        headers.entry("Host").value = hostText;
+    }
+    firstLine_ = method + " " + (absoluteForm ? getUrl() : path) + " " + version;
+}
+
+void HttpResponse::parseFirstLine() {
+    String line = firstLine_;
+    line.trim();
+    const int space = line.find(" ");
+    if (space < 0) {
+        throw HttpException();
+    }
+    version_ = line.substring(0, space);
+    String rest = line.substring(space + 1);
+    rest.trim();
+    int end = rest.find(" ");
+    if (end < 0) {
+        end = rest.length();
+    }
+    status_ = static_cast<std::uint16_t>(toInt(rest.substring(0, end)));
+    reason_ = rest.substring(end);
+    reason_.trim();
+}
+
+void HttpResponse::composeFirstLine() {
+    firstLine_ = version_ + " " + String::fromInt(status_) + " " + reason_;
+}
+
+} // namespace kestrum
