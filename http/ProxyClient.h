@@ -29,8 +29,10 @@ public:
     virtual ~ProxyClient() = default;
 
     // The socket must be open; its wait time governs the connect and every proxy reply read.
+    // Only the low byte of type counts. Direct mode lets the socket exceptions through; the
+    // proxy modes throw ProxyException or HostException.
     void connect(StreamSocket& socket, const String& destinationHost, int destinationPort,
-                 const String& proxyHost, int proxyPort, int type);
+                 const String& proxyHostName, int proxyPortNumber, int proxyType);
 
     int type = Direct;
     String proxyHost;
@@ -38,9 +40,23 @@ public:
     String destHost;
     int destPort = 0;
     String lastError;
-    String userName;
-    String password;
-    ProxyListener* listener;
+    String userName;         // SOCKS4 user id, SOCKS5 user name
+    String password;         // SOCKS5
+    ProxyListener* listener; // not owned; never null
+
+private:
+    void connectDirect(StreamSocket& socket);
+    void connectHttp(StreamSocket& socket);
+    void connectSocks4(StreamSocket& socket);
+    void connectSocks5(StreamSocket& socket);
+    void connectToProxy(StreamSocket& socket);
+    void sendSocks4Request(StreamSocket& socket);
+    void socks5Greeting(StreamSocket& socket);
+    void socks5ConnectRequest(StreamSocket& socket);
+    int readByte(StreamSocket& socket);
+
+    template <typename E> [[noreturn]] void fail(const String& text);
+    template <typename E> [[noreturn]] void failWithReplyCode(int code);
 };
 
 } // namespace kestrum
