@@ -1,5 +1,7 @@
 #include "http/CookieJar.h"
 
+#include "http/HttpMessage.h"
+
 #include <cstring>
 
 namespace kestrum {
@@ -46,6 +48,35 @@ String CookieJar::headerFor(const String& url) const {
         }
     }
     return header;
+}
+
+void CookieJar::applyCookies(HttpRequest& request) const {
+    const String value = headerFor(request.getUrl());
+    if (!value.isEmpty()) {
+        request.headers.add("cookie", value);
+    }
+}
+
+void CookieJar::storeCookies(HttpRequest& request, const HttpResponse& response) {
+    String base = "http://" + request.getHost();
+    if (request.port != 80) {
+        base.append(":");
+        base.append(String::fromInt(request.port));
+    }
+    for (int i = response.headers.find("set-cookie"); i >= 0;
+         i = response.headers.find("set-cookie", i + 1)) {
+        const String& header = response.headers[i].value;
+        const String prefix = base + getParameter(header, "path");
+        StringMap pairs;
+        parseParameters(header, ';', '=', true, pairs);
+        // Only these two attributes are understood (and skipped); every other one is kept as a
+        // cookie of its own.
+        for (const StringPair& pair : pairs) {
+            if (pair.name != "path" && pair.name != "expires") {
+                set(prefix, pair.name, pair.value);
+            }
+        }
+    }
 }
 
 } // namespace kestrum
