@@ -1,6 +1,15 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+
+// MinGW formats with its own C99 printf rather than the system's, and says so in this macro;
+// the format checks must follow the formatter actually used.
+#ifdef __MINGW_PRINTF_FORMAT
+#define KESTRUM_PRINTF_FORMAT(fmt, first) __attribute__((format(__MINGW_PRINTF_FORMAT, fmt, first)))
+#else
+#define KESTRUM_PRINTF_FORMAT(fmt, first) __attribute__((format(printf, fmt, first)))
+#endif
 
 namespace kestrum {
 
@@ -68,7 +77,7 @@ public:
     }
     // Keeps the first min(length, n) bytes and pads with spaces up to n.
     void resize(int n);
-    void format(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+    void format(const char* fmt, ...) KESTRUM_PRINTF_FORMAT(2, 3);
     static String fromInt(int n);
     // One new string holding left followed by right; either may be null.
     static String concat(const char* left, const char* right);
