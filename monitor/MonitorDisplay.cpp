@@ -1,0 +1,95 @@
+#include "monitor/MonitorDisplay.h"
+
+#include <cstdio>
+
+namespace kestrum {
+
+namespace {
+
+// The tray keeps at most the capacity less its NUL.
+String statusTooltip(const String& status) {
+    const int length = status.length();
+    constexpr int limit = MonitorDisplay::tooltipCapacity - 1;
+    return length <= limit ? status : String(status.c_str(), limit);
+}
+
+void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
+    if (history.empty()) {
+        return;
+    }
+    history.erase(history.begin());
+    history.push_back(static_cast<std::int32_t>(rate));
+}
+
+} // namespace
+
+MonitorDisplay::MonitorDisplay(int historyLength)
+    : receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
+      sentHistory_(receivedHistory_.size(), 0) {}
+
+DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64_t now,
+                                     std::uint32_t scale, std::uint32_t refreshPeriod) {
+    // A gateway without a name keeps the last status shown.
+    if (!snapshot.statusText.isEmpty()) {
+        statusLine_ = snapshot.statusText;
+    }
+    DisplayUpdate result;
+    result.statusLine = statusLine_;
+
+    TrafficRateMeter::Result rates;
+    if (snapshot.countersPublished) {
+        rates = meter_.sample(now, snapshot.totalBytesReceived, snapshot.totalBytesSent, scale,
+                              refreshPeriod);
+    } else {
+        // No gateway counters yet (or any more): the next gateway's first readings are a fresh
+        // start, not a jump from whatever was stored.
+        meter_.reset();
+        rates.outcome = TrafficRateMeter::Outcome::FirstSample;
+    }
+
+    switch (rates.outcome) {
+    case TrafficRateMeter::Outcome::Skipped:
+        break;
+    case TrafficRateMeter::Outcome::FirstSample:
+        result.setsTooltip = true;
+        result.tooltip = statusTooltip(snapshot.statusText);
+        break;
+    case TrafficRateMeter::Outcome::Rates:
+        shiftIn(receivedHistory_, rates.received);
+        shiftIn(sentHistory_, rates.sent);
+        result.hasRates = true;
+        result.received = rates.received;
+        result.sent = rates.sent;
+        result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);
+        result.iconResource = iconForLevel(result.trafficLevel);
+        result.setsTooltip = true;
+        result.tooltip = formatTooltip(snapshot.statusText, rates.received, rates.sent);
+        break;
+    }
+    return result;
+}
+
+int MonitorDisplay::iconForLevel(std::uint32_t level) {
+    static constexpr int icons[] = {141, 133, 134, 135, 136, 137, 138, 139, 140, 132};
+    constexpr std::uint32_t highest = sizeof icons / sizeof icons[0] - 1;
+    return icons[level < highest ? level : highest];
+}
+
+std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t sent,
+                                           std::uint32_t scale) {
+    if (scale == 0) {
+        return 0;
+    }
+    const std::uint64_t average = (std::uint64_t{received} + sent) / 2;
+    return static_cast<std::uint32_t>(average * 10 / scale);
+}
+
+String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,
+                                     std::uint32_t sent) {
+    char text[tooltipCapacity];
+    std::snprintf(text, sizeof text, "%s\nReceiving (KB/s): %d\n  Sending (KB/s): %d",
+                  status.c_str(), static_cast<int>(received), static_cast<int>(sent));
+    return String(text);
+}
+
+} // namespace kestrum

@@ -1,0 +1,19 @@
+#pragma once
+
+#include "net/String.h"
+
+#include <cstdint>
+
+namespace kestrum {
+
+// What the user-interface thread reads from the gateway monitor on each update.
+struct MonitorSnapshot {
+    String statusText;
+    std::uint32_t totalBytesReceived = 0;
+    std::uint32_t totalBytesSent = 0;
+    // Both pollers of the current gateway have stored a counter. Until then the counters do not
+    // belong to any gateway and must not be measured.
+    bool countersPublished = false;
+};
+
+} // namespace kestrum

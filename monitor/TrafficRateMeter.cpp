@@ -1,0 +1,55 @@
+#include "monitor/TrafficRateMeter.h"
+
+namespace kestrum {
+
+namespace {
+
+// The counters wrap at 2^32, so the difference is taken modulo 2^32 and read as signed: a small
+// step past the wrap counts forward, a counter that went back (the gateway restarted or reset
+// it) gives a negative delta, which measures nothing.
+std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elapsed,
+                   std::uint32_t scale) {
+    const auto delta = static_cast<std::int32_t>(current - last);
+    if (delta <= 0) {
+        return 0;
+    }
+    // Bytes per millisecond are thousands of bytes per second.
+    const std::int64_t perSecond = delta / elapsed;
+    return perSecond > scale ? scale : static_cast<std::uint32_t>(perSecond);
+}
+
+} // namespace
+
+TrafficRateMeter::Result TrafficRateMeter::sample(std::int64_t now, std::uint32_t received,
+                                                  std::uint32_t sent, std::uint32_t scale,
+                                                  std::uint32_t refreshPeriod) {
+    if (scale == 0) {
+        return {};
+    }
+    if (!hasSample_) {
+        store(now, received, sent);
+        return {Outcome::FirstSample, 0, 0};
+    }
+    const std::int64_t elapsed = now - lastTime_;
+    if (elapsed < 0) {
+        // The wall clock was set back: no interval to measure over. Start again from here.
+        store(now, received, sent);
+        return {Outcome::Rates, 0, 0};
+    }
+    if (elapsed == 0 || elapsed < refreshPeriod) {
+        return {};
+    }
+    Result result{Outcome::Rates, rate(received, lastReceived_, elapsed, scale),
+                  rate(sent, lastSent_, elapsed, scale)};
+    store(now, received, sent);
+    return result;
+}
+
+void TrafficRateMeter::store(std::int64_t now, std::uint32_t received, std::uint32_t sent) {
+    hasSample_ = true;
+    lastTime_ = now;
+    lastReceived_ = received;
+    lastSent_ = sent;
+}
+
+} // namespace kestrum

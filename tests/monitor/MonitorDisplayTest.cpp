@@ -1,0 +1,133 @@
+#include "monitor/MonitorDisplay.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+namespace kestrum {
+namespace {
+
+constexpr std::int64_t start = 1'700'000'000'000;
+constexpr const char* looking = "Looking for an UPnP gateway...";
+
+MonitorSnapshot counters(const char* status, std::uint32_t received, std::uint32_t sent) {
+    MonitorSnapshot snapshot;
+    snapshot.statusText = status;
+    snapshot.totalBytesReceived = received;
+    snapshot.totalBytesSent = sent;
+    snapshot.countersPublished = true;
+    return snapshot;
+}
+
+TEST(MonitorDisplayTest, IconTableCoversEveryLevelAndLevelTenSharesNine) {
+    const int expected[] = {141, 133, 134, 135, 136, 137, 138, 139, 140, 132, 132};
+    for (std::uint32_t level = 0; level <= 10; ++level) {
+        EXPECT_EQ(MonitorDisplay::iconForLevel(level), expected[level]) << level;
+    }
+    EXPECT_EQ(MonitorDisplay::trafficLevel(30, 10, 30), 6u);
+    EXPECT_EQ(MonitorDisplay::trafficLevel(0, 0, 30), 0u);
+    EXPECT_EQ(MonitorDisplay::trafficLevel(30, 30, 30), 10u);
+    EXPECT_EQ(MonitorDisplay::trafficLevel(1'000'000, 1'000'000, 1'000'000), 10u);
+}
+
+TEST(MonitorDisplayTest, TooltipCarriesStatusAndRatesAndIsCutAt127Bytes) {
+    EXPECT_STREQ(MonitorDisplay::formatTooltip("Router", 45, 10).c_str(),
+                 "Router\nReceiving (KB/s): 45\n  Sending (KB/s): 10");
+    EXPECT_STREQ(MonitorDisplay::formatTooltip(String(), 0, 0).c_str(),
+                 "\nReceiving (KB/s): 0\n  Sending (KB/s): 0");
+
+    const std::string longName(200, 'n');
+    const String cut = MonitorDisplay::formatTooltip(longName.c_str(), 1, 2);
+    EXPECT_EQ(cut.length(), 127);
+    EXPECT_EQ(std::string(cut.c_str()), longName.substr(0, 127));
+
+    // Before the first rates the tooltip is the status alone, cut the same way.
+    MonitorDisplay display(4);
+    const auto update = display.update(counters(longName.c_str(), 0, 0), start, 30, 500);
+    EXPECT_EQ(update.tooltip.length(), 127);
+}
+
+TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {
+    MonitorDisplay display(3);
+    EXPECT_STREQ(display.statusLine().c_str(), "Status");
+
+    MonitorSnapshot searching;
+    searching.statusText = looking;
+    auto update = display.update(searching, start, 30, 500);
+    EXPECT_STREQ(update.statusLine.c_str(), looking);
+    EXPECT_TRUE(update.setsTooltip);
+    EXPECT_STREQ(update.tooltip.c_str(), looking);
+    EXPECT_FALSE(update.hasRates);
+
+    // Counters published: their first reading is stored, still no rates.
+    update = display.update(counters("Router", 9'000'000, 9'000'000), start + 500, 30, 500);
+    EXPECT_STREQ(update.statusLine.c_str(), "Router");
+    EXPECT_STREQ(update.tooltip.c_str(), "Router");
+    EXPECT_FALSE(update.hasRates);
+    EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{0, 0, 0}));
+
+    update = display.update(counters("Router", 9'045'000, 9'010'000), start + 1500, 30, 500);
+    ASSERT_TRUE(update.hasRates);
+    EXPECT_EQ(update.received, 30u);
+    EXPECT_EQ(update.sent, 10u);
+    EXPECT_EQ(update.trafficLevel, 6u);
+    EXPECT_EQ(update.iconResource, 138);
+    EXPECT_STREQ(update.tooltip.c_str(), "Router\nReceiving (KB/s): 30\n  Sending (KB/s): 10");
+}
+
+TEST(MonitorDisplayTest, HistoriesKeepTheirLengthWithTheNewestLast) {
+    MonitorDisplay display(3);
+    std::uint32_t received = 0;
+    std::uint32_t sent = 0;
+    display.update(counters("R", received, sent), start, 100, 500);
+    for (int step = 1; step <= 4; ++step) {
+        received += static_cast<std::uint32_t>(step) * 1000;
+        sent += static_cast<std::uint32_t>(step) * 2000;
+        display.update(counters("R", received, sent), start + step * 1000, 100, 500);
+    }
+    EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{2, 3, 4}));
+    EXPECT_EQ(display.sentHistory(), (std::vector<std::int32_t>{4, 6, 8}));
+}
+
+TEST(MonitorDisplayTest, SkippedUpdateRepaintsTheStatusOnly) {
+    MonitorDisplay display(2);
+    display.update(counters("R", 0, 0), start, 30, 500);
+    const auto update = display.update(counters("R", 1000, 0), start + 100, 30, 500);
+    EXPECT_STREQ(update.statusLine.c_str(), "R");
+    EXPECT_FALSE(update.setsTooltip);
+    EXPECT_FALSE(update.hasRates);
+}
+
+TEST(MonitorDisplayTest, NamelessGatewayKeepsTheStatusLineAndEmptiesTheTooltipName) {
+    MonitorDisplay display(2);
+    MonitorSnapshot searching;
+    searching.statusText = looking;
+    display.update(searching, start, 30, 500);
+
+    display.update(counters("", 0, 0), start + 500, 30, 500);
+    const auto update = display.update(counters("", 5000, 0), start + 1500, 30, 500);
+    EXPECT_STREQ(update.statusLine.c_str(), looking);
+    EXPECT_STREQ(update.tooltip.c_str(), "\nReceiving (KB/s): 5\n  Sending (KB/s): 0");
+}
+
+TEST(MonitorDisplayTest, CountersOfALostGatewayAreNotMeasuredAgainstTheNextOne) {
+    MonitorDisplay display(2);
+    display.update(counters("Old", 100'000, 100'000), start, 30, 500);
+    display.update(counters("Old", 110'000, 110'000), start + 1000, 30, 500);
+
+    MonitorSnapshot searching;
+    searching.statusText = looking;
+    auto update = display.update(searching, start + 2000, 30, 500);
+    EXPECT_STREQ(update.tooltip.c_str(), looking);
+    EXPECT_FALSE(update.hasRates);
+
+    // The new gateway's counters are far ahead of the old ones: a fresh start, not a spike.
+    update = display.update(counters("New", 900'000'000, 5), start + 3000, 30, 500);
+    EXPECT_FALSE(update.hasRates);
+    update = display.update(counters("New", 900'002'000, 5), start + 4000, 30, 500);
+    ASSERT_TRUE(update.hasRates);
+    EXPECT_EQ(update.received, 2u);
+    EXPECT_EQ(update.sent, 0u);
+}
+
+} // namespace
+} // namespace kestrum

@@ -1,0 +1,109 @@
+#include "monitor/TrafficRateMeter.h"
+
+#include <cstdint>
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+using Outcome = TrafficRateMeter::Outcome;
+
+constexpr std::int64_t start = 1'700'000'000'000; // an ordinary wall-clock time
+constexpr std::uint32_t scale = 1'000'000;
+constexpr std::uint32_t period = 500;
+
+TEST(TrafficRateMeterTest, FirstCallStoresTheSampleAndLaterCallsMeasurePerSecond) {
+    TrafficRateMeter meter;
+    EXPECT_EQ(meter.sample(start, 5'000'000, 7'000'000, scale, period).outcome,
+              Outcome::FirstSample);
+
+    // 1 000 000 bytes in one second are 1000 thousand bytes per second, whatever the period.
+    const auto result = meter.sample(start + 1000, 6'000'000, 7'500'000, scale, period);
+    EXPECT_EQ(result.outcome, Outcome::Rates);
+    EXPECT_EQ(result.received, 1000u);
+    EXPECT_EQ(result.sent, 500u);
+
+    // Measured from the sample just stored: 1 000 000 bytes over 2 s.
+    const auto next = meter.sample(start + 3000, 7'000'000, 7'500'000, scale, period);
+    EXPECT_EQ(next.received, 500u);
+    EXPECT_EQ(next.sent, 0u);
+}
+
+TEST(TrafficRateMeterTest, CallsWithinOnePeriodAreSkippedAndMeasuredFromTheOlderSample) {
+    TrafficRateMeter meter;
+    meter.sample(start, 0, 0, scale, period);
+    EXPECT_EQ(meter.sample(start + 499, 499'000, 0, scale, period).outcome, Outcome::Skipped);
+    EXPECT_EQ(meter.sample(start, 499'000, 0, scale, period).outcome, Outcome::Skipped);
+
+    const auto result = meter.sample(start + 999, 999'000, 0, scale, period);
+    EXPECT_EQ(result.outcome, Outcome::Rates);
+    EXPECT_EQ(result.received, 1000u);
+}
+
+TEST(TrafficRateMeterTest, RatesAreClampedToTheScale) {
+    TrafficRateMeter meter;
+    meter.sample(start, 0, 0, 30, period);
+    const auto result = meter.sample(start + 1000, 45'000, 10'000, 30, period);
+    EXPECT_EQ(result.received, 30u);
+    EXPECT_EQ(result.sent, 10u);
+}
+
+TEST(TrafficRateMeterTest, ScaleZeroSkipsEveryCallAndStoresNothing) {
+    TrafficRateMeter meter;
+    EXPECT_EQ(meter.sample(start, 100, 100, 0, period).outcome, Outcome::Skipped);
+    EXPECT_FALSE(meter.hasSample());
+
+    meter.sample(start, 0, 0, scale, period);
+    EXPECT_EQ(meter.sample(start + 1000, 50'000, 0, 0, period).outcome, Outcome::Skipped);
+    // The sample of before the scale-0 call is still the one measured from.
+    EXPECT_EQ(meter.sample(start + 2000, 50'000, 0, scale, period).received, 25u);
+}
+
+TEST(TrafficRateMeterTest, CounterWrapCountsForward) {
+    TrafficRateMeter meter;
+    meter.sample(start, 4'294'967'000u, 0xFFFFFFFFu, scale, period);
+    const auto result = meter.sample(start + 1, 200, 999, scale, 1);
+    // 496 and 1000 bytes in one millisecond.
+    EXPECT_EQ(result.received, 496u);
+    EXPECT_EQ(result.sent, 1000u);
+}
+
+TEST(TrafficRateMeterTest, CounterGoingBackMeasuresNothingAndBecomesTheBaseline) {
+    TrafficRateMeter meter;
+    meter.sample(start, 900'000'000, 5'000'000, scale, period);
+    // The gateway restarted; a response without the out-argument reads as 0 the same way.
+    auto result = meter.sample(start + 1000, 3'000, 0, scale, period);
+    EXPECT_EQ(result.outcome, Outcome::Rates);
+    EXPECT_EQ(result.received, 0u);
+    EXPECT_EQ(result.sent, 0u);
+
+    result = meter.sample(start + 2000, 1'003'000, 2'000, scale, period);
+    EXPECT_EQ(result.received, 1000u);
+    EXPECT_EQ(result.sent, 2u);
+}
+
+TEST(TrafficRateMeterTest, ClockSetBackGivesZeroAndRestartsFromTheNewTime) {
+    TrafficRateMeter meter;
+    meter.sample(start, 0, 0, scale, period);
+    auto result = meter.sample(start - 3'600'000, 10'000'000, 10'000'000, scale, period);
+    EXPECT_EQ(result.outcome, Outcome::Rates);
+    EXPECT_EQ(result.received, 0u);
+    EXPECT_EQ(result.sent, 0u);
+
+    result = meter.sample(start - 3'600'000 + 1000, 11'000'000, 10'500'000, scale, period);
+    EXPECT_EQ(result.outcome, Outcome::Rates);
+    EXPECT_EQ(result.received, 1000u);
+    EXPECT_EQ(result.sent, 500u);
+}
+
+TEST(TrafficRateMeterTest, ResetMakesTheNextCallAFirstSample) {
+    TrafficRateMeter meter;
+    meter.sample(start, 0, 0, scale, period);
+    meter.reset();
+    EXPECT_EQ(meter.sample(start + 1000, 4'000'000'000u, 0, scale, period).outcome,
+              Outcome::FirstSample);
+    EXPECT_EQ(meter.sample(start + 2000, 4'000'001'000u, 0, scale, period).received, 1u);
+}
+
+} // namespace
+} // namespace kestrum
