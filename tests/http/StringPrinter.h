@@ -6,7 +6,7 @@
 
 namespace kestrum {
 
-// Lets GoogleTest show a String's text in failure messages.
+// Lets test failures show String values as text.
 inline void PrintTo(const String& text, std::ostream* out) {
     *out << '"' << text.c_str() << '"';
 }
