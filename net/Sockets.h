@@ -11,7 +11,8 @@ namespace kestrum {
 using SocketHandle = std::uintptr_t;
 constexpr SocketHandle invalidSocket = ~SocketHandle(0);
 
-// Wait times are milliseconds; -1 waits without limit.
+// Wait times are milliseconds; -1 waits without limit. Other negative waits count as 0: a
+// deadline that has already passed does not wait.
 constexpr int waitForever = -1;
 
 // An IPv4 socket address in the platform's 16-byte layout: family, port and address in network
@@ -41,16 +42,22 @@ void startSockets();
 void stopSockets();
 SocketHandle createSocket(bool stream);
 void closeSocket(SocketHandle handle);
-// Accepts host names and dotted quads; returns the first IPv4 address in network order.
+// Accepts host names and dotted quads; returns the first IPv4 address in network order. A null
+// or empty name throws UnknownHostException.
 std::uint32_t resolveHost(const char* name);
 void setBlocking(SocketHandle handle, bool blocking);
+// Also true when the socket has an error pending (the next call on it reports the error).
 bool waitWritable(SocketHandle handle, int waitMilliseconds);
+// A length of 0 or less sends nothing and returns 0.
 int sendAll(SocketHandle handle, const void* data, int length);
 int sendAllTo(SocketHandle handle, const SocketAddress& to, const void* data, int length);
-// 0 means the wait ran out; a closed connection throws NoConnectionException.
+// 0 means the wait ran out (or size was not positive); a closed connection throws
+// NoConnectionException.
 int receive(SocketHandle handle, void* buffer, int size, int waitMilliseconds);
 int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size,
                 int waitMilliseconds);
+// With a finite wait, a connect that fails within it is reported as its error (refused:
+// ConnectException), one that neither completes nor fails as TimeoutException.
 void connectSocket(SocketHandle handle, const SocketAddress& to, int waitMilliseconds);
 // Wall-clock milliseconds since 1970.
 std::int64_t nowMilliseconds();
@@ -63,14 +70,19 @@ public:
     StreamSocket& operator=(const StreamSocket&) = delete;
     ~StreamSocket() { close(); }
 
-    void open() { handle = createSocket(true); }
+    // A handle still open is closed first, so reopening does not leak it.
+    void open() {
+        close();
+        handle = createSocket(true);
+    }
     void close();
 
     SocketHandle handle = 0;
     int waitMilliseconds = 1000;
 };
 
-// UDP socket holder; opening sets a multicast time-to-live of 3.
+// UDP socket holder; opening (which closes a handle still open) sets a multicast time-to-live
+// of 3.
 class DatagramSocket {
 public:
     DatagramSocket() = default;

@@ -1,0 +1,47 @@
+#pragma once
+
+// The operating system's side of WorkerThread: locks, events and suspended threads, implemented
+// by WorkerThreadPosix.cpp and WorkerThreadWin32.cpp. Creation reports failure with null.
+
+#include <cstdint>
+
+namespace kestrum {
+class WorkerThread;
+}
+
+namespace kestrum::threadPlatform {
+
+// A wait of this many milliseconds has no limit.
+constexpr std::uint32_t infinite = 0xFFFFFFFF;
+
+// Recursive, like a critical section.
+struct Lock;
+Lock* createLock();
+void destroyLock(Lock* lock);
+void acquire(Lock* lock);
+void release(Lock* lock);
+
+// Auto-reset, created not signalled.
+struct Event;
+Event* createEvent();
+void destroyEvent(Event* event);
+// True when the event was signalled before the time ran out.
+bool waitEvent(Event* event, std::uint32_t milliseconds);
+void resetEvent(Event* event);
+
+// A thread that does not run until resumed, then calls entry(worker) once.
+struct Thread;
+Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
+                              WorkerThread* worker, std::uint32_t& threadId);
+// -2 lowest ... 2 highest; applied as far as the platform lets this process.
+void setThreadPriority(Thread* thread, int priority);
+void resumeThread(Thread* thread);
+// Returns when the thread has exited; may be called more than once.
+void waitThread(Thread* thread);
+bool isCurrentThread(const Thread* thread);
+// Frees the handle; a thread still running goes on without it.
+void closeThread(Thread* thread);
+
+void sleepPlainly(std::uint32_t milliseconds);
+
+} // namespace kestrum::threadPlatform

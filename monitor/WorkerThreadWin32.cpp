@@ -1,0 +1,110 @@
+#include "monitor/WorkerThreadPlatform.h"
+
+#include <windows.h>
+
+namespace kestrum::threadPlatform {
+
+struct Lock {
+    CRITICAL_SECTION section;
+};
+
+struct Event {
+    HANDLE handle;
+};
+
+struct Thread {
+    HANDLE handle = nullptr;
+    DWORD id = 0;
+    void (*entry)(WorkerThread*) = nullptr;
+    WorkerThread* worker = nullptr;
+};
+
+namespace {
+
+DWORD WINAPI threadMain(LPVOID argument) {
+    const Thread* thread = static_cast<const Thread*>(argument);
+    thread->entry(thread->worker);
+    return 0;
+}
+
+} // namespace
+
+Lock* createLock() {
+    auto* lock = new Lock;
+    ::InitializeCriticalSection(&lock->section);
+    return lock;
+}
+
+void destroyLock(Lock* lock) {
+    ::DeleteCriticalSection(&lock->section);
+    delete lock;
+}
+
+void acquire(Lock* lock) {
+    ::EnterCriticalSection(&lock->section);
+}
+
+void release(Lock* lock) {
+    ::LeaveCriticalSection(&lock->section);
+}
+
+Event* createEvent() {
+    HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    return handle == nullptr ? nullptr : new Event{handle};
+}
+
+void destroyEvent(Event* event) {
+    ::CloseHandle(event->handle);
+    delete event;
+}
+
+bool waitEvent(Event* event, std::uint32_t milliseconds) {
+    return ::WaitForSingleObject(event->handle, milliseconds) == WAIT_OBJECT_0;
+}
+
+void resetEvent(Event* event) {
+    ::ResetEvent(event->handle);
+}
+
+Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
+                              WorkerThread* worker, std::uint32_t& threadId) {
+    auto* thread = new Thread;
+    thread->entry = entry;
+    thread->worker = worker;
+    thread->handle =
+        ::CreateThread(nullptr, stackSize, threadMain, thread, CREATE_SUSPENDED, &thread->id);
+    if (thread->handle == nullptr) {
+        delete thread;
+        return nullptr;
+    }
+    threadId = thread->id;
+    return thread;
+}
+
+void setThreadPriority(Thread* thread, int priority) {
+    // -2 ... 2 are THREAD_PRIORITY_LOWEST ... THREAD_PRIORITY_HIGHEST.
+    ::SetThreadPriority(thread->handle, priority);
+}
+
+void resumeThread(Thread* thread) {
+    ::ResumeThread(thread->handle);
+}
+
+void waitThread(Thread* thread) {
+    ::WaitForSingleObject(thread->handle, INFINITE);
+}
+
+bool isCurrentThread(const Thread* thread) {
+    return ::GetCurrentThreadId() == thread->id;
+}
+
+void closeThread(Thread* thread) {
+    ::CloseHandle(thread->handle);
+    delete thread;
+}
+
+void sleepPlainly(std::uint32_t milliseconds) {
+    ::Sleep(milliseconds);
+}
+
+} // namespace kestrum::threadPlatform

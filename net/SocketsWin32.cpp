@@ -1,0 +1,151 @@
+#include "net/SocketPlatform.h"
+
+#include <cstring>
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+namespace kestrum::socketPlatform {
+
+static_assert(AF_INET == 2 && sizeof(sockaddr_in) == sizeof(SocketAddress));
+static_assert(INVALID_SOCKET == invalidSocket);
+
+namespace {
+
+SOCKET native(SocketHandle handle) {
+    return static_cast<SOCKET>(handle);
+}
+
+sockaddr_in toNative(const SocketAddress& address) {
+    sockaddr_in converted{};
+    converted.sin_family = AF_INET;
+    converted.sin_port = address.portNetworkOrder();
+    converted.sin_addr.s_addr = address.addressNetworkOrder();
+    return converted;
+}
+
+SocketError fromCode(int code) {
+    switch (code) {
+    case 0:
+        return SocketError::None;
+    case WSAETIMEDOUT:
+        return SocketError::TimedOut;
+    case WSAEHOSTUNREACH:
+        return SocketError::HostUnreachable;
+    case WSAEADDRINUSE:
+        return SocketError::AddressInUse;
+    case WSAEADDRNOTAVAIL:
+        return SocketError::AddressNotAvailable;
+    case WSAECONNREFUSED:
+        return SocketError::ConnectionRefused;
+    case WSAEWOULDBLOCK:
+        return SocketError::WouldBlock;
+    default:
+        return SocketError::Other;
+    }
+}
+
+void setOnly(fd_set& set, SocketHandle handle) {
+    set.fd_count = 1;
+    set.fd_array[0] = native(handle);
+}
+
+} // namespace
+
+bool startup() {
+    WSADATA data;
+    return ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+}
+
+bool cleanup() {
+    return ::WSACleanup() != SOCKET_ERROR;
+}
+
+SocketHandle open(bool stream) {
+    SOCKET created = ::socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, 0);
+    return static_cast<SocketHandle>(created);
+}
+
+void close(SocketHandle handle) {
+    ::closesocket(native(handle));
+}
+
+bool lookupHost(const char* name, std::uint32_t& addressNetworkOrder) {
+    const hostent* found = ::gethostbyname(name);
+    if (found == nullptr || found->h_addrtype != AF_INET || found->h_length != 4 ||
+        found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr)
+        return false;
+    std::memcpy(&addressNetworkOrder, found->h_addr_list[0], 4);
+    return true;
+}
+
+bool setNonBlocking(SocketHandle handle, bool nonBlocking) {
+    u_long flag = nonBlocking ? 1 : 0;
+    // FIONBIO is unsigned in the headers while ioctlsocket takes a long.
+    return ::ioctlsocket(native(handle), static_cast<long>(FIONBIO), &flag) == 0;
+}
+
+WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
+    fd_set wanted;
+    setOnly(wanted, handle);
+    // A failed non-blocking connect shows in the exception set, never as writable.
+    fd_set failed;
+    setOnly(failed, handle);
+    timeval limit{};
+    limit.tv_sec = waitMilliseconds / 1000;
+    limit.tv_usec = (waitMilliseconds % 1000) * 1000;
+    int ready = ::select(0, write ? nullptr : &wanted, write ? &wanted : nullptr,
+                         write ? &failed : nullptr, waitMilliseconds < 0 ? nullptr : &limit);
+    if (ready == SOCKET_ERROR)
+        return WaitResult::Failed;
+    return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
+}
+
+int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to) {
+    const char* bytes = static_cast<const char*>(data);
+    if (to == nullptr)
+        return ::send(native(handle), bytes, length, 0);
+    sockaddr_in address = toNative(*to);
+    return ::sendto(native(handle), bytes, length, 0, reinterpret_cast<const sockaddr*>(&address),
+                    sizeof address);
+}
+
+int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from) {
+    char* bytes = static_cast<char*>(buffer);
+    if (from == nullptr)
+        return ::recv(native(handle), bytes, size, 0);
+    sockaddr_in address{};
+    int addressLength = sizeof address;
+    int received = ::recvfrom(native(handle), bytes, size, 0, reinterpret_cast<sockaddr*>(&address),
+                              &addressLength);
+    if (received >= 0) {
+        from->setPortNetworkOrder(address.sin_port);
+        from->setAddressNetworkOrder(address.sin_addr.s_addr);
+    }
+    return received;
+}
+
+bool connect(SocketHandle handle, const SocketAddress& to) {
+    sockaddr_in address = toNative(to);
+    return ::connect(native(handle), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
+           0;
+}
+
+bool setMulticastTtl(SocketHandle handle, int ttl) {
+    return ::setsockopt(native(handle), IPPROTO_IP, IP_MULTICAST_TTL,
+                        reinterpret_cast<const char*>(&ttl), sizeof ttl) == 0;
+}
+
+SocketError lastError() {
+    return fromCode(::WSAGetLastError());
+}
+
+SocketError pendingError(SocketHandle handle) {
+    int pending = 0;
+    int pendingLength = sizeof pending;
+    if (::getsockopt(native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending),
+                     &pendingLength) != 0)
+        return SocketError::Other;
+    return fromCode(pending);
+}
+
+} // namespace kestrum::socketPlatform
