@@ -16,7 +16,11 @@ public:
     GrowableArray(int initialCapacity, int growthStep) : growthStep_(growthStep) {
         setCapacity(initialCapacity);
     }
-    GrowableArray(const GrowableArray& other) : growthStep_(other.growthStep_) { copyFrom(other); }
+    // Delegating first makes this a complete object, so storage is freed if an element's copy
+    // throws part way.
+    GrowableArray(const GrowableArray& other) : GrowableArray(0, other.growthStep_) {
+        copyFrom(other);
+    }
     GrowableArray(GrowableArray&& other) noexcept
         : items_(std::exchange(other.items_, nullptr)),
           capacity_(std::exchange(other.capacity_, 0)), count_(std::exchange(other.count_, 0)),
@@ -77,8 +81,12 @@ public:
         count_ = kept;
     }
 
-    // Removes one element and moves the later ones down one place.
+    // Removes one element and moves the later ones down one place; an index outside the array
+    // changes nothing.
     void removeAt(int index) {
+        if (index < 0 || index >= count_) {
+            return;
+        }
         for (int i = index; i + 1 < count_; ++i) {
             items_[i] = std::move(items_[i + 1]);
         }
