@@ -1,0 +1,239 @@
+#include "monitor/GatewayMonitor.h"
+
+#include "monitor/CounterPoller.h"
+#include "net/Exception.h"
+#include "net/Sockets.h"
+#include "upnp/Device.h"
+#include "upnp/Service.h"
+#include "upnp/SsdpDiscovery.h"
+
+#include <chrono>
+#include <memory>
+
+namespace kestrum {
+
+namespace {
+
+constexpr const char* wanDevicePrefix = "urn:schemas-upnp-org:device:WANDevice:";
+constexpr const char* commonInterfacePrefix =
+    "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
+
+// Gateway liveness is a matter of elapsed time, which the wall clock cannot be trusted with.
+std::int64_t steadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// A type of the family prefix in any version of 1 or more: gateways announce newer versions of
+// the WAN device that still carry the same counters.
+bool isTypeOfFamily(const String& type, const char* prefix) {
+    if (!type.startsWith(prefix)) {
+        return false;
+    }
+    const String version = type.substring(String(prefix).length());
+    bool nonZero = false;
+    for (int i = 0; i < version.length(); ++i) {
+        if (version[i] < '0' || version[i] > '9') {
+            return false;
+        }
+        nonZero = nonZero || version[i] != '0';
+    }
+    return nonZero;
+}
+
+void deleteDevices(PointerList<Device>& devices) {
+    for (Device* device : devices) {
+        delete device;
+    }
+    devices.clear();
+}
+
+} // namespace
+
+GatewayMonitor::GatewayMonitor(const RefreshPeriod& refreshPeriod, UpdateNotifier& notifier)
+    : refreshPeriod_(refreshPeriod), notifier_(notifier), statusText_(lookingText) {}
+
+GatewayMonitor::~GatewayMonitor() {
+    releaseGateway();
+}
+
+String GatewayMonitor::statusText() const {
+    std::lock_guard lock(statusMutex_);
+    return statusText_;
+}
+
+void GatewayMonitor::setStatusText(const String& text) {
+    std::lock_guard lock(statusMutex_);
+    statusText_ = text;
+}
+
+MonitorSnapshot GatewayMonitor::snapshot() const {
+    MonitorSnapshot snapshot;
+    // Published flags first: a counter is stored before its flag is raised.
+    snapshot.countersPublished = receivedPublished_.load() && sentPublished_.load();
+    snapshot.statusText = statusText();
+    snapshot.totalBytesReceived = totalBytesReceived_.load();
+    snapshot.totalBytesSent = totalBytesSent_.load();
+    return snapshot;
+}
+
+void GatewayMonitor::publishCounter(Counter counter, std::uint32_t value) {
+    if (counter == Counter::Received) {
+        totalBytesReceived_.store(value);
+        receivedPublished_.store(true);
+    } else {
+        totalBytesSent_.store(value);
+        sentPublished_.store(true);
+    }
+    lastReading_.store(steadyMilliseconds());
+}
+
+Service* GatewayMonitor::findCommonInterfaceService(const Device& root) {
+    for (const Device* device : root.devices) {
+        if (device == nullptr || !isTypeOfFamily(device->deviceType, wanDevicePrefix)) {
+            continue;
+        }
+        for (Service* service : device->services) {
+            if (service != nullptr && isTypeOfFamily(service->serviceType, commonInterfacePrefix)) {
+                return service;
+            }
+        }
+    }
+    return nullptr;
+}
+
+bool GatewayMonitor::run() {
+    try {
+        startSockets();
+    } catch (const Exception&) {
+        return false;
+    }
+    try {
+        for (;;) {
+            if (mode_.load() == Mode::Searching) {
+                discoveryPhase();
+            } else {
+                watchPhase();
+            }
+        }
+    } catch (const Exception&) {
+        // A stop request; every other failure is handled where it happens.
+    }
+    releaseGateway();
+    stopSockets();
+    return false;
+}
+
+void GatewayMonitor::discoveryPhase() {
+    releaseGateway();
+    setStatusText(lookingText);
+    notifier_.postUpdate();
+    while (mode_.load() == Mode::Searching) {
+        if (stopRequested()) {
+            throw ThreadStopException();
+        }
+        PointerList<Device> devices;
+        bool connected = false;
+        try {
+            discover(searchTarget, devices, discoverySeconds_);
+            connected = adoptFirstGateway(devices);
+            if (connected) {
+                startPollers();
+            }
+        } catch (const ThreadStopException&) {
+            deleteDevices(devices);
+            throw;
+        } catch (const Exception&) {
+            // One odd device or a network hiccup must not end the monitor: try again later.
+            deleteDevices(devices);
+            releaseGateway();
+            connected = false;
+        }
+        if (!connected) {
+            WorkerThread::sleep(refreshPeriod());
+            continue;
+        }
+        setStatusText(gateway_->friendlyName);
+        mode_.store(Mode::Connected);
+    }
+}
+
+bool GatewayMonitor::adoptFirstGateway(PointerList<Device>& devices) {
+    for (Device*& device : devices) {
+        if (device == nullptr) {
+            continue;
+        }
+        Service* service = findCommonInterfaceService(*device);
+        if (service != nullptr) {
+            gateway_ = device;
+            commonInterfaceService_ = service;
+            device = nullptr;
+            break;
+        }
+    }
+    deleteDevices(devices);
+    return gateway_ != nullptr;
+}
+
+void GatewayMonitor::startPollers() {
+    receivedPublished_.store(false);
+    sentPublished_.store(false);
+    lastReading_.store(steadyMilliseconds());
+
+    auto received = std::make_unique<ReceivedBytesPoller>(*this, *commonInterfaceService_);
+    received->initialize();
+    received->start();
+    receivedPoller_ = received.release();
+
+    auto sent = std::make_unique<SentBytesPoller>(*this, *commonInterfaceService_);
+    sent->initialize();
+    sent->start();
+    sentPoller_ = sent.release();
+}
+
+void GatewayMonitor::watchPhase() {
+    while (mode_.load() == Mode::Connected) {
+        if (stopRequested()) {
+            throw ThreadStopException();
+        }
+        if (gatewayLost()) {
+            // It went away or moved to another address: find it again.
+            mode_.store(Mode::Searching);
+            return;
+        }
+        notifier_.postUpdate();
+        WorkerThread::sleep(refreshPeriod());
+    }
+}
+
+bool GatewayMonitor::gatewayLost() const {
+    return steadyMilliseconds() - lastReading_.load() >= gatewayTimeout_;
+}
+
+void GatewayMonitor::releaseGateway() {
+    // Both are asked before either is waited for, so they wind down together.
+    if (receivedPoller_ != nullptr) {
+        receivedPoller_->requestStop(false);
+    }
+    if (sentPoller_ != nullptr) {
+        sentPoller_->requestStop(false);
+    }
+    if (receivedPoller_ != nullptr) {
+        receivedPoller_->requestStop(true);
+        delete receivedPoller_;
+        receivedPoller_ = nullptr;
+    }
+    if (sentPoller_ != nullptr) {
+        sentPoller_->requestStop(true);
+        delete sentPoller_;
+        sentPoller_ = nullptr;
+    }
+    delete gateway_;
+    gateway_ = nullptr;
+    commonInterfaceService_ = nullptr;
+    receivedPublished_.store(false);
+    sentPublished_.store(false);
+}
+
+} // namespace kestrum

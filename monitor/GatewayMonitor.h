@@ -1,0 +1,90 @@
+#pragma once
+
+#include "monitor/MonitorSnapshot.h"
+#include "monitor/RefreshPeriod.h"
+#include "monitor/UpdateNotifier.h"
+#include "monitor/WorkerThread.h"
+#include "net/GrowableArray.h"
+#include "net/String.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+namespace kestrum {
+
+class CounterPoller;
+class Device;
+class Service;
+
+// The worker that finds the Internet gateway, owns its device tree and the two counter pollers,
+// and wakes the user-interface thread once per refresh period. The user-interface thread reads
+// the status text and the counters at any time.
+class GatewayMonitor : public WorkerThread {
+public:
+    enum class Mode { Searching = 0, Connected = 2 };
+    enum class Counter { Received, Sent };
+
+    static constexpr const char* lookingText = "Looking for an UPnP gateway...";
+    static constexpr const char* searchTarget =
+        "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+    static constexpr int defaultDiscoverySeconds = 5;
+    static constexpr std::int64_t defaultGatewayTimeout = 30'000;
+
+    GatewayMonitor(const RefreshPeriod& refreshPeriod, UpdateNotifier& notifier);
+    // The owner stops the thread (requestStop with wait) first.
+    ~GatewayMonitor() override;
+
+    // Adjustments for tests, made before start: the listening time of a discovery attempt, and
+    // how long both counters must fail before the gateway is given up.
+    void setDiscoverySeconds(int seconds) { discoverySeconds_ = seconds; }
+    void setGatewayTimeout(std::int64_t milliseconds) { gatewayTimeout_ = milliseconds; }
+
+    String statusText() const;
+    std::uint32_t totalBytesReceived() const { return totalBytesReceived_.load(); }
+    std::uint32_t totalBytesSent() const { return totalBytesSent_.load(); }
+    MonitorSnapshot snapshot() const;
+    Mode mode() const { return mode_.load(); }
+
+    std::uint32_t refreshPeriod() const { return refreshPeriod_.get(); }
+    // Called by the pollers after each successful reading.
+    void publishCounter(Counter counter, std::uint32_t value);
+
+    // The first embedded WAN device (any version) holding the common interface configuration
+    // service (any version), or null.
+    static Service* findCommonInterfaceService(const Device& root);
+
+protected:
+    bool run() override;
+
+private:
+    void discoveryPhase();
+    bool adoptFirstGateway(PointerList<Device>& devices);
+    void startPollers();
+    void watchPhase();
+    bool gatewayLost() const;
+    void releaseGateway();
+    void setStatusText(const String& text);
+
+    const RefreshPeriod& refreshPeriod_;
+    UpdateNotifier& notifier_;
+    int discoverySeconds_ = defaultDiscoverySeconds;
+    std::int64_t gatewayTimeout_ = defaultGatewayTimeout;
+
+    mutable std::mutex statusMutex_;
+    String statusText_;
+    std::atomic<std::uint32_t> totalBytesReceived_{0};
+    std::atomic<std::uint32_t> totalBytesSent_{0};
+    std::atomic<bool> receivedPublished_{false};
+    std::atomic<bool> sentPublished_{false};
+    // Monotonic milliseconds of the last successful reading of either counter.
+    std::atomic<std::int64_t> lastReading_{0};
+
+    std::atomic<Mode> mode_{Mode::Searching};
+    Device* gateway_ = nullptr;
+    Service* commonInterfaceService_ = nullptr;
+    CounterPoller* receivedPoller_ = nullptr;
+    CounterPoller* sentPoller_ = nullptr;
+};
+
+} // namespace kestrum
