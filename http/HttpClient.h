@@ -7,6 +7,8 @@
 #include "net/Exception.h"
 #include "net/StringList.h"
 
+#include <cstdint>
+
 namespace kestrum {
 
 // One HTTP/1.0 exchange per call over a new connection; follows 302 redirects with GET.
@@ -14,12 +16,17 @@ class HttpClient {
 public:
     class BadResponseException : public Exception {};
 
+    // A further redirect in a row fails with BadResponseException.
+    static constexpr int maximumRedirects = 5;
+
     HttpClient() = default;
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
     // A null or empty value removes the default header.
     void setHeader(const String& name, const String& value);
+    // Both return only for a final status 200, or a 302 that is not followed; body then holds
+    // the last response's body. Any other status throws BadResponseException with body filled.
     void get(const String& url, ByteBuffer& body);
     void post(const String& url, const ByteBuffer& content, ByteBuffer& body);
 
@@ -29,6 +36,9 @@ public:
     int connectTimeout = 10000; // milliseconds
     int readTimeout = 500;      // milliseconds, each receive
     int idleTimeout = 20;       // seconds without data
+    // Seconds for one whole exchange (connect, send, read), so that a server trickling bytes
+    // cannot hold a worker for ever.
+    int exchangeTimeout = 60;
     ProxyClient proxy;
     StringMap defaultHeaders;
     bool followRedirects = true;
@@ -36,6 +46,11 @@ public:
     CookieJar cookies;
 
 private:
+    void begin(const char* method, const String& url);
+    void perform(ByteBuffer& body);
+    void exchange(ByteBuffer& body);
+    void readResponse(StreamSocket& socket, std::int64_t deadline);
+
     HttpRequest request_;
     HttpResponse response_;
 };
