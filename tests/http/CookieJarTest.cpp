@@ -1,10 +1,15 @@
 #include "http/CookieJar.h"
 
+#include "http/HttpClient.h"
 #include "http/HttpMessage.h"
+#include "net/Sockets.h"
+#include "tests/http/HttpTestServer.h"
 #include "tests/http/StringPrinter.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
+#include <string>
+#include <vector>
 
 namespace kestrum {
 namespace {
@@ -125,6 +130,48 @@ TEST(CookieJarTest, ApplyAddsOneLowerCaseCookieHeaderOnlyWhenACookieApplies) {
     ASSERT_EQ(request.headers.count(), 1);
     EXPECT_EQ(request.headers[0].name, "cookie");
     EXPECT_EQ(request.headers[0].value, "a=1;b=2");
+}
+
+class CookieRoundTripTest : public ::testing::Test {
+protected:
+    void SetUp() override { startSockets(); }
+    void TearDown() override { stopSockets(); }
+
+    HttpClient client;
+    ByteBuffer body;
+};
+
+TEST_F(CookieRoundTripTest, ACookieSetByOneResponseGoesBackWithTheNextRequests) {
+    HttpTestServer server({
+        {"HTTP/1.0 302 Found\r\nSet-Cookie: id=7; path=/x\r\nLocation: /x/next\r\n"
+         "Content-Length: 0\r\n\r\n"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"},
+    });
+    client.cookiesEnabled = true;
+    client.get(server.url("/x/first").c_str(), body); // followed to /x/next
+    client.get(server.url("/elsewhere").c_str(), body);
+
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(server.port()) + "\r\n";
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    EXPECT_EQ(requests[0], "GET /x/first HTTP/1.0\r\n" + host + "\r\n");
+    EXPECT_EQ(requests[1], "GET /x/next HTTP/1.0\r\ncookie: id=7\r\n" + host + "\r\n");
+    EXPECT_EQ(requests[2], "GET /elsewhere HTTP/1.0\r\n" + host + "\r\n");
+}
+
+TEST_F(CookieRoundTripTest, WithCookiesOffNothingIsStoredOrSent) {
+    HttpTestServer server({
+        {"HTTP/1.0 200 OK\r\nSet-Cookie: id=7\r\nContent-Length: 0\r\n\r\n"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n"},
+    });
+    client.get(server.url("/a").c_str(), body);
+    client.get(server.url("/a").c_str(), body);
+
+    const std::vector<std::string> requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].find("cookie"), std::string::npos);
+    EXPECT_EQ(client.cookies.headerFor(server.url("/a").c_str()), "");
 }
 
 } // namespace

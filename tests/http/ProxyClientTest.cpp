@@ -1,5 +1,7 @@
 #include "http/ProxyClient.h"
 
+#include "http/HttpClient.h"
+#include "tests/http/HttpTestServer.h"
 #include "tests/http/ProxyPeers.h"
 #include "tests/http/StringPrinter.h"
 
@@ -495,6 +497,67 @@ TEST_F(ProxyClientTest, Socks5RefusesTextsLongerThanTheirLengthByteBeforeSending
         EXPECT_STREQ(proxy.lastError.c_str(), c.lastError.c_str());
         EXPECT_EQ(listener.events, "");
     }
+}
+
+// A whole GET through each kind of proxy, as the HTTP client makes it.
+class HttpClientThroughProxyTest : public ProxyClientTest {
+protected:
+    // Gets /doc from the destination through a proxy peer playing script; returns the body.
+    std::string getThrough(int type, TestPeer& proxyPeer, const std::string& host) {
+        client.proxy.type = type;
+        client.proxy.proxyHost = "127.0.0.1";
+        client.proxy.proxyPort = proxyPeer.port();
+        const std::string url =
+            "http://" + host + ":" + std::to_string(destination.port()) + "/doc";
+        ByteBuffer body;
+        client.get(url.c_str(), body);
+        return std::string(body.data(), static_cast<std::size_t>(body.length()));
+    }
+
+    std::string expectedRequest(const std::string& host) const {
+        return "GET /doc HTTP/1.0\r\nHost: " + host + ":" + std::to_string(destination.port()) +
+               "\r\n\r\n";
+    }
+
+    HttpTestServer destination{{{"HTTP/1.0 200 OK\r\nContent-Length: 5\r\n\r\nhello"}}};
+    HttpClient client;
+};
+
+TEST_F(HttpClientThroughProxyTest, HttpConnect) {
+    TestPeer& server =
+        peer(httpProxy({"HTTP/1.0 200 Connection established\r\n\r\n"}, destination.port()));
+    EXPECT_EQ(getThrough(ProxyClient::HttpConnect, server, "127.0.0.1"), "hello");
+    EXPECT_EQ(destination.requests(), std::vector{expectedRequest("127.0.0.1")});
+    EXPECT_EQ(server.received(),
+              "CONNECT 127.0.0.1:" + std::to_string(destination.port()) + " HTTP/1.0\r\n\r\n");
+}
+
+TEST_F(HttpClientThroughProxyTest, Socks4) {
+    const std::size_t requestSize = 9;
+    TestPeer& server =
+        peer(socksProxy({{requestSize, bytes({0, 90, 0, 0, 0, 0, 0, 0})}}, destination.port()));
+    EXPECT_EQ(getThrough(ProxyClient::Socks4, server, "127.0.0.1"), "hello");
+    EXPECT_EQ(destination.requests(), std::vector{expectedRequest("127.0.0.1")});
+}
+
+TEST_F(HttpClientThroughProxyTest, Socks4aWithAName) {
+    const std::size_t requestSize = 9 + unresolvableName.size() + 1;
+    TestPeer& server =
+        peer(socksProxy({{requestSize, bytes({0, 90, 0, 0, 0, 0, 0, 0})}}, destination.port()));
+    EXPECT_EQ(getThrough(ProxyClient::Socks4, server, unresolvableName), "hello");
+    EXPECT_EQ(destination.requests(), std::vector{expectedRequest(unresolvableName)});
+}
+
+TEST_F(HttpClientThroughProxyTest, Socks5WithPassword) {
+    client.proxy.userName = "user";
+    client.proxy.password = "secret";
+    const std::string login = bytes({1, 4}) + "user" + bytes({6}) + "secret";
+    const std::string request = socks5Request("127.0.0.1", destination.port());
+    TestPeer& server = peer(socksProxy(
+        {{4, bytes({5, 2})}, {login.size(), bytes({1, 0})}, {request.size(), socks5Granted}},
+        destination.port()));
+    EXPECT_EQ(getThrough(ProxyClient::Socks5, server, "127.0.0.1"), "hello");
+    EXPECT_EQ(destination.requests(), std::vector{expectedRequest("127.0.0.1")});
 }
 
 } // namespace
