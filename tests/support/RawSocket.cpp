@@ -142,6 +142,26 @@ RawSocket RawSocket::openUdp(int port) {
     return socket;
 }
 
+RawSocket RawSocket::joinMulticastGroup(const char* group, int port) {
+    RawSocket socket(openNative(SOCK_DGRAM));
+    const int reuse = 1;
+    if (::setsockopt(native(socket.handle_), SOL_SOCKET, SO_REUSEADDR,
+                     reinterpret_cast<const char*>(&reuse), sizeof reuse) != 0)
+        fail("setsockopt SO_REUSEADDR");
+    sockaddr_in address = loopback(port);
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(native(socket.handle_), reinterpret_cast<const sockaddr*>(&address),
+               sizeof address) != 0)
+        fail("bind");
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = inet_addr(group);
+    membership.imr_interface.s_addr = htonl(INADDR_LOOPBACK);
+    if (::setsockopt(native(socket.handle_), IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                     reinterpret_cast<const char*>(&membership), sizeof membership) != 0)
+        fail("setsockopt IP_ADD_MEMBERSHIP");
+    return socket;
+}
+
 bool RawSocket::isOpen() const {
     return handle_ != invalid;
 }

@@ -28,6 +28,9 @@ public:
     static RawSocket connectTcp(int port);
     // A UDP socket bound to 127.0.0.1; port 0 lets the system choose.
     static RawSocket openUdp(int port = 0);
+    // A UDP socket on port of every local address, member of the multicast group on the
+    // loopback interface. Only for tests inside a network namespace of their own.
+    static RawSocket joinMulticastGroup(const char* group, int port);
 
     bool isOpen() const;
     int localPort() const;

@@ -1,0 +1,84 @@
+#include "soap/SoapClient.h"
+
+#include "http/HttpClient.h"
+#include "net/ByteBuffer.h"
+#include "soap/XmlNode.h"
+
+namespace kestrum {
+
+namespace {
+
+// A value carrying '<' or '&' must not break the request's markup.
+String encodeEntities(const String& text) {
+    String encoded = text;
+    encoded.replaceAll("&", "&amp;"); // first, so the references below stay intact
+    encoded.replaceAll("<", "&lt;");
+    encoded.replaceAll(">", "&gt;");
+    encoded.replaceAll("\"", "&quot;");
+    encoded.replaceAll("'", "&apos;");
+    return encoded;
+}
+
+} // namespace
+
+String SoapClient::composeEnvelope(const String& action, const StringMap& inArguments) const {
+    String envelope = "<s:Envelope"
+                      " xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\""
+                      " s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\""
+                      "><s:Body><m:";
+    envelope.append(action);
+    envelope.append(" xmlns:m=\"");
+    envelope.append(serviceType);
+    envelope.append("\">");
+    for (const StringPair& argument : inArguments) {
+        envelope.append("<" + argument.name + ">");
+        envelope.append(encodeEntities(argument.value));
+        envelope.append("</" + argument.name + ">");
+    }
+    envelope.append("</m:" + action + ">");
+    envelope.append("</s:Body></s:Envelope>\r\n");
+    return envelope;
+}
+
+void SoapClient::call(const String& action, const StringMap& inArguments, String& responseName,
+                      StringMap& outArguments) const {
+    outArguments.clear();
+    const String envelope = composeEnvelope(action, inArguments);
+    ByteBuffer content;
+    content.write(0, envelope.data(), envelope.length());
+    ByteBuffer body;
+    {
+        HttpClient http;
+        http.setHeader("Content-Type", "text/xml; charset=\"utf-8\"");
+        http.setHeader("SOAPAction", "\"" + soapAction + "\"");
+        http.post(controlURL, content, body);
+    }
+    readResponse(String(body.data(), body.length()), responseName, outArguments);
+}
+
+void SoapClient::readResponse(const String& document, String& responseName,
+                              StringMap& outArguments) {
+    XmlNode envelope;
+    envelope.parse(document);
+    const XmlNode* body = nullptr;
+    for (const XmlNode& child : envelope.children) {
+        if (child.localName() == "Body") {
+            body = &child;
+            break;
+        }
+    }
+    if (body == nullptr || body->children.count() == 0) {
+        throw ParsingException();
+    }
+    const XmlNode& response = body->children[0];
+    // A fault is the device refusing the action; its texts are no out-arguments.
+    if (response.localName() == "Fault") {
+        throw ParsingException();
+    }
+    responseName = response.localName();
+    for (const XmlNode& argument : response.children) {
+        outArguments.add(argument.localName(), argument.text);
+    }
+}
+
+} // namespace kestrum

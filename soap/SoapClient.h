@@ -1,0 +1,35 @@
+#pragma once
+
+#include "net/Exception.h"
+#include "net/StringList.h"
+
+namespace kestrum {
+
+// One UPnP control call: a SOAP 1.1 envelope posted to a control URL over a fresh HTTP
+// exchange, and the response envelope read back into a name and out-arguments.
+class SoapClient {
+public:
+    class ParsingException : public Exception {};
+
+    SoapClient(const String& controlUrl, const String& action, const String& type)
+        : controlURL(controlUrl), soapAction(action), serviceType(type) {}
+    SoapClient(const SoapClient&) = delete;
+    SoapClient& operator=(const SoapClient&) = delete;
+    virtual ~SoapClient() = default;
+
+    // outArguments is cleared first and stays empty after a failure.
+    void call(const String& action, const StringMap& inArguments, String& responseName,
+              StringMap& outArguments) const;
+
+    // The request body: one line, CR LF at its end, argument values entity-encoded.
+    String composeEnvelope(const String& action, const StringMap& inArguments) const;
+    // Throws ParsingException for a response without a Body, with an empty Body, or with a
+    // Fault in it.
+    static void readResponse(const String& document, String& responseName, StringMap& outArguments);
+
+    String controlURL;
+    String soapAction;  // service type, '#', action name
+    String serviceType; // namespace of the action element
+};
+
+} // namespace kestrum

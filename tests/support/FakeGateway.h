@@ -1,0 +1,57 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kestrum {
+
+// An Internet gateway for tests, built on raw sockets and literal documents: it serves a device
+// description over HTTP, answers the two byte-counter actions by SOAP and, when asked, answers
+// SSDP searches. It lives on 127.0.0.1; one thread serves HTTP requests one after the other,
+// another answers searches.
+class FakeGateway {
+public:
+    enum class Behaviour {
+        Answer,  // the description, the counters, a fault for unknown actions
+        Fail,    // status 500 with a SOAP fault, to every request
+        Garbage, // bytes that are no HTTP response, to every request
+        Silent,  // read each request and never answer; the connection stays open until stop
+    };
+
+    static constexpr const char* descriptionPath = "/rootDesc.xml";
+
+    // In the description, every "{address}" and "{port}" becomes the server's address and port.
+    explicit FakeGateway(std::string description);
+    FakeGateway(const FakeGateway&) = delete;
+    FakeGateway& operator=(const FakeGateway&) = delete;
+    ~FakeGateway();
+
+    // Listens on a new ephemeral port (never the one of the previous start).
+    void start();
+    // Closes the listener and every open connection; start may follow.
+    void stop();
+    int port() const;
+    // http://127.0.0.1:port/rootDesc.xml
+    std::string location() const;
+
+    void setBehaviour(Behaviour behaviour);
+    void setCounters(std::uint64_t received, std::uint64_t sent);
+    // A status 200 SOAP answer with exactly this body instead of the counter envelope; an empty
+    // body goes back to the counters.
+    void setSoapReply(std::string body);
+    // Answers M-SEARCH datagrams to 239.255.255.250:1900 whose ST is one of these targets or
+    // "ssdp:all", from the next start on. Multicast: only inside a test's own network namespace.
+    void answerSearches(std::vector<std::string> searchTargets);
+
+    // Every HTTP request received, byte for byte, in order of arrival.
+    std::vector<std::string> requests() const;
+    int searchesAnswered() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+} // namespace kestrum
