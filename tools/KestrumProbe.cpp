@@ -1,0 +1,110 @@
+// kestrum-probe: the monitor window's refresh on a console. It runs the gateway monitor and the
+// window's update logic exactly as the window does, on its main thread, and prints one line per
+// update.
+
+#include "monitor/GatewayMonitor.h"
+#include "monitor/MonitorDisplay.h"
+#include "monitor/RefreshPeriod.h"
+#include "monitor/UpdateQueue.h"
+#include "net/Exception.h"
+#include "net/Sockets.h"
+#include "tools/ProbeOptions.h"
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using namespace kestrum;
+
+volatile std::sig_atomic_t stopSignalled = 0;
+
+extern "C" void onStopSignal(int) {
+    stopSignalled = 1;
+}
+
+// The status comes from the network: keep it on one line and its quotes unambiguous.
+std::string quoted(const String& text) {
+    std::string result = "\"";
+    for (int i = 0; i < text.length(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte == '"' || byte == '\\') {
+            result += '\\';
+            result += static_cast<char>(byte);
+        } else if (byte < 32 || byte == 127) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+            result += escaped;
+        } else {
+            result += static_cast<char>(byte);
+        }
+    }
+    return result + "\"";
+}
+
+std::string rate(const DisplayUpdate& update, std::uint32_t value) {
+    return update.hasRates ? std::to_string(value) : "-";
+}
+
+int probe(const ProbeOptions& options) {
+    // Only the window's graphs use the histories; any length serves here.
+    constexpr int historyLength = 64;
+    const auto start = std::chrono::steady_clock::now();
+
+    RefreshPeriod refreshPeriod(options.refresh);
+    UpdateQueue updates;
+    GatewayMonitor monitor(refreshPeriod, updates);
+    MonitorDisplay display(historyLength);
+    try {
+        monitor.initialize();
+        monitor.start();
+    } catch (const Exception&) {
+        std::fprintf(stderr, "kestrum-probe: cannot start the monitor thread\n");
+        return 1;
+    }
+
+    std::uint32_t ratedUpdates = 0;
+    while (stopSignalled == 0) {
+        // Short waits so that a signal is noticed soon; the queue wakes us at once on an update.
+        if (!updates.take(200)) {
+            continue;
+        }
+        const MonitorSnapshot snapshot = monitor.snapshot();
+        const DisplayUpdate update =
+            display.update(snapshot, nowMilliseconds(), options.scale, refreshPeriod.get());
+        const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count();
+        std::printf("%lld status=%s rx=%s tx=%s rx_total=%lu tx_total=%lu\n",
+                    static_cast<long long>(elapsed), quoted(update.statusLine).c_str(),
+                    rate(update, update.received).c_str(), rate(update, update.sent).c_str(),
+                    static_cast<unsigned long>(snapshot.totalBytesReceived),
+                    static_cast<unsigned long>(snapshot.totalBytesSent));
+        std::fflush(stdout);
+        if (update.hasRates && options.updates != 0 && ++ratedUpdates >= options.updates) {
+            break;
+        }
+    }
+    monitor.requestStop(true);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ProbeOptions options;
+    std::string error;
+    if (!parseProbeOptions(argc, argv, options, error)) {
+        std::fprintf(stderr, "kestrum-probe: %s\n", error.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(probeUsage, stdout);
+        return 0;
+    }
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+    return probe(options);
+}
