@@ -11,8 +11,9 @@ class XmlNode {
 public:
     XmlNode() : name("xml") {}
 
-    // Reads a document into this node; false when the markup is cut off. Never throws on
-    // malformed input: what was read before the fault stays in the tree.
+    // Reads a document into this node; false when the markup is cut off or nested deeper than
+    // 64 elements. Never throws on malformed input: what was read before the fault stays in the
+    // tree.
     bool parse(const String& document);
 
     // First child whose whole name matches ignoring ASCII case, or null.
@@ -32,6 +33,11 @@ public:
     String name;
     String text;
     GrowableArray<XmlNode> children;
+
+private:
+    // Appends with geometric growth: an element with many children must not copy its whole
+    // list on every append.
+    XmlNode& store(XmlNode node);
 };
 
 } // namespace kestrum
