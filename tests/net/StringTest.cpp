@@ -1,6 +1,9 @@
 #include "net/String.h"
 
+#include "net/Exception.h"
+
 #include <climits>
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -249,6 +252,17 @@ TEST(String, FormatGrowsAndShrinksToTheOutput) {
     text = "abc";
     text.format("%s-%s", text.c_str(), text.c_str());
     EXPECT_STREQ(text.c_str(), "abc-abc");
+}
+
+TEST(String, FormatErrorThrowsInsteadOfGrowingForever) {
+    // A wide character that the current locale cannot encode is an error for C99 formatters.
+    const wchar_t unencodable[] = {static_cast<wchar_t>(0x20AC), 0};
+    if (std::snprintf(nullptr, 0, "%ls", unencodable) >= 0) {
+        GTEST_SKIP() << "this formatter encodes the character";
+    }
+    String text("kept");
+    EXPECT_THROW(text.format("%ls", unencodable), MemoryException);
+    EXPECT_STREQ(text.c_str(), "kept");
 }
 
 TEST(String, FromIntCoversTheWholeRange) {
