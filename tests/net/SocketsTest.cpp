@@ -55,7 +55,7 @@ protected:
     }
 };
 
-TEST(SocketAddressTest, HasThePlatformLayoutAndNetworkByteOrder) {
+TEST_F(SocketsTest, AddressHasThePlatformLayoutAndNetworkByteOrder) {
     SocketAddress address;
     unsigned char bytes[16];
     std::memcpy(bytes, &address, sizeof bytes);
@@ -69,7 +69,7 @@ TEST(SocketAddressTest, HasThePlatformLayoutAndNetworkByteOrder) {
     EXPECT_EQ(8080, address.port());
 }
 
-TEST(SocketAddressTest, NullHostGivesAnyAddressAndNegativePortKeepsThePort) {
+TEST_F(SocketsTest, NullHostGivesAnyAddressAndNegativePortKeepsThePort) {
     SocketAddress address;
     address.set("127.0.0.1", 1900);
     address.set(nullptr, -1);
