@@ -143,6 +143,9 @@ ProxyClient::ProxyClient() : listener(&quietListener) {}
 void ProxyClient::connect(StreamSocket& socket, const String& destinationHost, int destinationPort,
                           const String& proxyHostName, int proxyPortNumber, int proxyType) {
     lastError.assign(nullptr);
+    if (listener == nullptr) {
+        listener = &quietListener;
+    }
     destHost = destinationHost;
     destPort = destinationPort;
     proxyHost = proxyHostName;

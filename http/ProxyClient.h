@@ -42,7 +42,7 @@ public:
     String lastError;
     String userName;         // SOCKS4 user id, SOCKS5 user name
     String password;         // SOCKS5
-    ProxyListener* listener; // not owned; never null
+    ProxyListener* listener; // not owned; null means the quiet one
 
 private:
     void connectDirect(StreamSocket& socket);
