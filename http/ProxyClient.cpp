@@ -186,8 +186,8 @@ void ProxyClient::connectToProxy(StreamSocket& socket) {
 
 void ProxyClient::connectHttp(StreamSocket& socket) {
     // The name goes into a request line: bytes that would end or split it are refused.
-    for (int i = 0; i < destHost.length(); ++i) {
-        if (static_cast<unsigned char>(destHost[i]) <= 32) {
+    for (const char* p = destHost.c_str(); *p != '\0'; ++p) {
+        if (static_cast<unsigned char>(*p) <= 32) {
             fail<ProxyException>("Failed: Invalid host name.");
         }
     }
