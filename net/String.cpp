@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <new>
 
 namespace kestrum {
@@ -249,24 +250,18 @@ void String::format(const char* fmt, ...) {
     int room = fmtLength > size ? fmtLength : size;
     // The output goes to a buffer of its own, so that arguments may point into this string.
     for (;;) {
-        char* buffer = allocate(room);
-        std::memset(buffer, ' ', static_cast<std::size_t>(room));
-        buffer[room] = '\0';
+        std::unique_ptr<char[]> buffer(allocate(room));
         std::va_list args;
         va_start(args, fmt);
-        const int count = std::vsnprintf(buffer, static_cast<std::size_t>(room) + 1,
+        const int count = std::vsnprintf(buffer.get(), static_cast<std::size_t>(room) + 1,
                                          fmt == nullptr ? "" : fmt, args);
         va_end(args);
         if (count >= 0 && count <= room) {
-            buffer[count] = '\0';
-            if (count == 0) {
-                delete[] buffer;
-                buffer = nullptr;
-            }
-            adopt(buffer);
+            // Keep exactly the text before the first NUL (a "%c" of 0 ends it early).
+            const int kept = boundedLength(buffer.get(), count);
+            adopt(kept > 0 && kept == room ? buffer.release() : copyOf(buffer.get(), kept));
             return;
         }
-        delete[] buffer;
         if (count < 0) {
             if (room >= kNegativeFormatLimit) {
                 throw MemoryException();

@@ -248,6 +248,11 @@ TEST(String, FormatGrowsAndShrinksToTheOutput) {
                 "a");
     EXPECT_STREQ(text.c_str(), "-9000000000|4|4000000000| 2.50|a  |");
 
+    // A NUL in the output ends the text.
+    text.format("ab%cde", 0);
+    EXPECT_STREQ(text.c_str(), "ab");
+    EXPECT_EQ(text.length(), 2);
+
     // The arguments may be the string's own content.
     text = "abc";
     text.format("%s-%s", text.c_str(), text.c_str());
