@@ -15,10 +15,13 @@ public:
 
     // Exact reallocation keeping min(length, n) bytes; 0 frees everything.
     void setCapacity(int n);
-    // Null bytes or n of 0 do nothing.
+    // Null bytes, n of 0 or less and a negative offset do nothing. The bytes may come from this
+    // buffer itself; a gap between the old length and offset reads as zeros. An end beyond the
+    // int range throws MemoryException.
     void write(int offset, const void* bytes, int n);
     void append(const void* bytes, int n) { write(length_, bytes, n); }
-    // Clips or keeps the length; never grows it past the capacity.
+    // Clips or keeps the length; never grows it past the capacity, and bytes it brings into
+    // view read as zeros.
     void setLength(int n);
     void setGrowthStep(int step) { growthStep_ = step; }
 
