@@ -173,10 +173,10 @@ TEST_F(SsdpLoading, DevicesFollowTheSetAndBrokenOnesAreLeftOut) {
 class SsdpMulticast : public SsdpLoading {
 protected:
     void SetUp() override {
+        SsdpLoading::SetUp(); // TearDown runs after a skip too
         if (!insideOwnNetworkNamespace()) {
             GTEST_SKIP() << "multicast runs only inside the test's own network namespace";
         }
-        SsdpLoading::SetUp();
     }
 };
 
