@@ -332,28 +332,5 @@ TEST(ClockTest, NowMillisecondsIsWallClockTime) {
     EXPECT_LT(now, after);
 }
 
-TEST(ExceptionTest, SocketFailuresShareOneBaseAndProtocolFailuresDoNot) {
-    auto isSocketFailure = [](auto thrown) {
-        try {
-            throw thrown;
-        } catch (const SocketException&) {
-            return true;
-        } catch (const Exception&) {
-            return false;
-        }
-    };
-    EXPECT_TRUE(isSocketFailure(SocketException()));
-    EXPECT_TRUE(isSocketFailure(NoRouteToHostException()));
-    EXPECT_TRUE(isSocketFailure(NoConnectionException()));
-    EXPECT_TRUE(isSocketFailure(BindException()));
-    EXPECT_TRUE(isSocketFailure(ConnectException()));
-    EXPECT_TRUE(isSocketFailure(TimeoutException()));
-    EXPECT_TRUE(isSocketFailure(UnknownHostException()));
-    EXPECT_FALSE(isSocketFailure(HttpException()));
-    EXPECT_FALSE(isSocketFailure(MemoryException()));
-    EXPECT_FALSE(isSocketFailure(ThreadStopException()));
-    EXPECT_FALSE(isSocketFailure(ThreadCreateException()));
-}
-
 } // namespace
 } // namespace kestrum
