@@ -245,6 +245,10 @@ void String::resize(int n) {
 }
 
 void String::format(const char* fmt, ...) {
+    if (fmt == nullptr) {
+        adopt(nullptr);
+        return;
+    }
     const int fmtLength = textLength(fmt);
     const int size = length();
     int room = fmtLength > size ? fmtLength : size;
@@ -253,8 +257,8 @@ void String::format(const char* fmt, ...) {
         std::unique_ptr<char[]> buffer(allocate(room));
         std::va_list args;
         va_start(args, fmt);
-        const int count = std::vsnprintf(buffer.get(), static_cast<std::size_t>(room) + 1,
-                                         fmt == nullptr ? "" : fmt, args);
+        const int count =
+            std::vsnprintf(buffer.get(), static_cast<std::size_t>(room) + 1, fmt, args);
         va_end(args);
         if (count >= 0 && count <= room) {
             // Keep exactly the text before the first NUL (a "%c" of 0 ends it early).
