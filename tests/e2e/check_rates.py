@@ -3,9 +3,10 @@
 
 check_rates.py PROBE_LOG PLAN TOLERANCE_PERCENT
 
-Each PLAN line: DIRECTION(rx|tx) START_LINE END_LINE COUNTED_BYTES DATAGRAMS SECONDS, where the
-log lines after START_LINE up to END_LINE were printed while the traffic was sent, and
-COUNTED_BYTES is what the gateway's WAN interface counted meanwhile.
+Each PLAN line: DIRECTION(rx|tx) BEFORE AFTER DATAGRAMS SECONDS: the WAN interface's counter for
+that direction before and after DATAGRAMS datagrams were sent in SECONDS. The probe's intervals
+while the traffic ran are found by the counter totals it printed, so that the check does not
+depend on when the probe's lines were written.
 """
 import re
 import sys
@@ -13,7 +14,9 @@ import sys
 LINE = re.compile(r'^(\d+) status="(.*)" rx=(\d+|-) tx=(\d+|-) rx_total=(\d+) tx_total=(\d+)$')
 PAYLOAD = 1000
 FRAMING = 42  # Ethernet, IPv4 and UDP headers: the counters are Ethernet-level
-SETTLE_MS = 1000  # intervals that start this soon after the traffic began are left out
+# Intervals must start after this share of the traffic was counted and end before this share.
+FIRST_SHARE = 0.1
+LAST_SHARE = 0.98
 
 
 def parse(path):
@@ -23,21 +26,23 @@ def parse(path):
             match = LINE.match(text.rstrip("\n"))
             if not match:
                 sys.exit(f"unexpected probe output: {text!r}")
-            time, _, rx, tx = match.group(1, 2, 3, 4)
-            entries.append((int(time), None if rx == "-" else int(rx), None if tx == "-" else int(tx)))
+            time, _, rx, tx, rx_total, tx_total = match.groups()
+            entries.append({"time": int(time), "rx": None if rx == "-" else int(rx),
+                            "tx": None if tx == "-" else int(tx),
+                            "rx_total": int(rx_total), "tx_total": int(tx_total)})
     return entries
 
 
-def interval_rates(entries, first, last):
-    """(start, end, rx, tx) of each rate line in entries[first:last], measured from the
-    previous stored sample (the previous line with rates, or the first sample before it)."""
+def intervals(entries):
+    """(previous, current) entry of each line with rates: its rates were measured from the
+    previous stored sample, which is the previous line with rates or the first sample."""
     result = []
     previous = None
-    for index, (time, rx, tx) in enumerate(entries):
-        if rx is not None and previous is not None and first <= index < last:
-            result.append((previous, time, rx, tx))
-        if rx is not None or previous is None:
-            previous = time
+    for entry in entries:
+        if entry["rx"] is not None and previous is not None:
+            result.append((previous, entry))
+        if entry["rx"] is not None or previous is None:
+            previous = entry
     return result
 
 
@@ -46,24 +51,21 @@ def main(log_path, plan_path, tolerance):
     failed = False
     with open(plan_path) as plan:
         for line in plan:
-            direction, start, end, counted, datagrams, seconds = line.split()
-            start, end, counted = int(start), int(end), int(counted)
-            datagrams, seconds = int(datagrams), float(seconds)
-            phase = entries[start:end]
-            if len(phase) < 2:
-                sys.exit(f"{direction}: the probe printed nothing while the traffic ran")
-            begin, finish = phase[0][0] + SETTLE_MS, phase[-1][0]
-            intervals = [i for i in interval_rates(entries, start, end) if i[0] >= begin and i[1] <= finish]
-            if not intervals:
-                sys.exit(f"{direction}: no full interval while the traffic ran")
-            span = sum(e - s for s, e, _, _ in intervals)
-            reported_rx = sum(rx * (e - s) for s, e, rx, _ in intervals) / span
-            reported_tx = sum(tx * (e - s) for s, e, _, tx in intervals) / span
-            reported, other = (reported_rx, reported_tx) if direction == "rx" else (reported_tx, reported_rx)
+            direction, before, after, datagrams, seconds = line.split()
+            before, after, datagrams, seconds = int(before), int(after), int(datagrams), float(seconds)
+            counted = after - before
+            total = direction + "_total"
+            low, high = before + FIRST_SHARE * counted, before + LAST_SHARE * counted
+            steady = [(p, c) for p, c in intervals(entries) if p[total] >= low and c[total] <= high]
+            if not steady:
+                sys.exit(f"{direction}: the probe reported no interval while the traffic ran")
+            span = sum(c["time"] - p["time"] for p, c in steady)
+            reported = {d: sum(c[d] * (c["time"] - p["time"]) for p, c in steady) / span for d in ("rx", "tx")}
+            other = reported["tx" if direction == "rx" else "rx"]
             expected = counted / (seconds * 1000)  # bytes per millisecond = thousands per second
-            difference = 100 * (reported - expected) / expected
+            difference = 100 * (reported[direction] - expected) / expected
             name = "received" if direction == "rx" else "sent"
-            print(f"  {name}: reported {reported:.1f} KB/s over {span / 1000:.1f} s, expected "
+            print(f"  {name}: reported {reported[direction]:.1f} KB/s over {span / 1000:.1f} s, expected "
                   f"{expected:.1f} KB/s ({counted} bytes counted on the WAN interface in {seconds:.3f} s; "
                   f"{datagrams} datagrams of {PAYLOAD} bytes sent, {datagrams * (PAYLOAD + FRAMING)} "
                   f"bytes with framing); difference {difference:+.2f}%; other direction {other:.1f} KB/s")
