@@ -72,15 +72,32 @@ TEST(WorkerThreadTest, GoesFromCreatedThroughReadyAndRunningToFinished) {
     // Destroyed while Finished without a stop request: the destructor waits for the thread.
 }
 
-TEST(WorkerThreadTest, SleepOutsideAWorkerIsAPlainSleep) {
+TEST(WorkerThreadTest, SleepOutsideAWorkerIsAPlainSleepThatLeavesWorkersAlone) {
+    TestWorker busy([](TestWorker& self) {
+        while (!self.stopRequested())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
+    busy.initialize();
+    busy.start();
     auto start = Clock::now();
     EXPECT_FALSE(WorkerThread::sleep(50));
     EXPECT_GE(elapsedSince(start), 40);
 
+    std::atomic<bool> done{false};
     bool result = true;
-    std::thread other([&] { result = WorkerThread::sleep(10); });
+    std::thread other([&] {
+        result = WorkerThread::sleep(300);
+        done = true;
+    });
+    bool touched = false;
+    while (!done) {
+        touched = touched || busy.state() != State::Running;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     other.join();
+    busy.requestStop(true);
     EXPECT_FALSE(result);
+    EXPECT_FALSE(touched) << "a sleep on a plain thread changed a worker's state";
 }
 
 TEST(WorkerThreadTest, AFullSleepReturnsFalseAndLeavesTheWorkerRunning) {
@@ -88,7 +105,7 @@ TEST(WorkerThreadTest, AFullSleepReturnsFalseAndLeavesTheWorkerRunning) {
     std::atomic<State> afterSleep{State::Created};
     std::atomic<bool> proceed{false};
     TestWorker worker([&](TestWorker& self) {
-        sleepResult = WorkerThread::sleep(300);
+        sleepResult = WorkerThread::sleep(1000);
         afterSleep = self.state();
         while (!proceed)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -123,20 +140,23 @@ TEST(WorkerThreadTest, StopWithoutWaitReturnsAtOnceAndTheWorkerEndsAtItsNextChec
 }
 
 TEST(WorkerThreadTest, StopWithWaitReturnsOnlyAfterASleepInProgressAndTheBodyEnded) {
+    std::atomic<bool> sleeping{false};
+    std::atomic<bool> fullSleep{false};
     std::atomic<bool> bodyEnded{false};
     TestWorker worker([&](TestWorker& self) {
-        WorkerThread::sleep(500);
-        if (self.stopRequested())
-            bodyEnded = true;
+        sleeping = true;
+        fullSleep = !WorkerThread::sleep(500);
+        bodyEnded = self.stopRequested();
     });
     worker.initialize();
     worker.start();
-    ASSERT_TRUE(reaches(worker, State::Sleeping));
-    auto start = Clock::now();
+    while (!sleeping)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     worker.requestStop(true);
-    EXPECT_TRUE(bodyEnded); // the stop did not cut the sleep short, and the body saw the flag
+    // The stop did not cut the sleep short, and the body ended after seeing the flag.
+    EXPECT_TRUE(fullSleep);
+    EXPECT_TRUE(bodyEnded);
     EXPECT_EQ(State::Finished, worker.state());
-    EXPECT_GE(elapsedSince(start), 100);
 }
 
 TEST(WorkerThreadTest, ThreadStopExceptionEndsTheBodyQuietly) {
@@ -233,7 +253,7 @@ TEST(WorkerThreadTest, DestroysCleanlyInEveryStateAnOwnerMayLeaveItIn) {
 TEST(WorkerThreadTest, EachWorkerSleepsOnItsOwnState) {
     TestWorker first(loopUntilStopped);
     TestWorker second([](TestWorker& self) {
-        WorkerThread::sleep(800);
+        WorkerThread::sleep(1500);
         loopUntilStopped(self);
     });
     first.initialize();
