@@ -27,19 +27,17 @@ bool equalsIgnoringCase(const char* left, const char* right) {
     return *left == *right;
 }
 
-std::string_view trimmed(std::string_view text) {
+std::string_view trimmedLeft(std::string_view text) {
     while (!text.empty() && isBlank(text.front())) {
         text.remove_prefix(1);
-    }
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
     }
     return text;
 }
 
-std::string_view trimmedLeft(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
+std::string_view trimmed(std::string_view text) {
+    text = trimmedLeft(text);
+    while (!text.empty() && isBlank(text.back())) {
+        text.remove_suffix(1);
     }
     return text;
 }
@@ -111,8 +109,6 @@ void appendText(std::string& text, const String& piece) {
     }
 }
 
-} // namespace
-
 // Reads elements from the front of the remaining markup. Element text is gathered in a buffer
 // per element and stored once the element is read: appending to a String piece by piece would
 // copy it over and over.
@@ -158,14 +154,14 @@ private:
         const std::size_t nameEnd = tag.find_first_of(" />\t\r\n", 1);
         const String name = toString(trimmed(tag.substr(1, nameEnd - 1)));
         const std::string_view attributes = tag.substr(nameEnd + 1);
-        const bool complete = tag.size() >= 3 && tag[tag.size() - 2] == '/';
+        const bool selfClosing = tag.size() >= 3 && tag[tag.size() - 2] == '/';
         if (!rootNamed_) {
             // The first element is the node parse started with; its content continues in the
             // same text, and whatever follows its closing tag still belongs to it.
             rootNamed_ = true;
             parent.name = name;
             readAttributes(parent, attributes);
-            if (!complete) {
+            if (!selfClosing) {
                 readContent(parent, parentText, parentDepth);
             }
             return !stopped_;
@@ -176,7 +172,7 @@ private:
         }
         XmlNode& element = parent.addChild(name, String());
         readAttributes(element, attributes);
-        if (!complete) {
+        if (!selfClosing) {
             std::string elementText;
             readContent(element, elementText, parentDepth + 1);
             element.text = toString(elementText);
@@ -211,6 +207,8 @@ private:
     bool rootNamed_ = false;
     bool stopped_ = false;
 };
+
+} // namespace
 
 bool XmlNode::parse(const String& document) {
     try {
@@ -272,14 +270,34 @@ String XmlNode::localName() const {
 }
 
 String XmlNode::decodeEntities(const String& encoded) {
-    // "&amp;" last, so that an escaped ampersand never starts another reference.
-    String decoded(encoded);
-    decoded.replaceAll("&lt;", "<");
-    decoded.replaceAll("&gt;", ">");
-    decoded.replaceAll("&apos;", "'");
-    decoded.replaceAll("&quot;", "\"");
-    decoded.replaceAll("&amp;", "&");
-    return decoded;
+    // One pass gives what replacing each reference in turn, "&amp;" last, would give: no two
+    // references overlap and no replacement forms a new one, so '&amp;lt;' becomes '&lt;' only.
+    struct Entity {
+        std::string_view reference;
+        char byte;
+    };
+    static constexpr Entity entities[] = {
+        {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'}, {"&amp;", '&'},
+    };
+    const std::string_view bytes = encoded.c_str();
+    std::string decoded;
+    decoded.reserve(bytes.size());
+    std::size_t at = 0;
+    for (std::size_t ampersand = bytes.find('&'); ampersand != std::string_view::npos;
+         ampersand = bytes.find('&', at)) {
+        decoded.append(bytes.substr(at, ampersand - at));
+        decoded += '&';
+        at = ampersand + 1;
+        for (const Entity& entity : entities) {
+            if (bytes.substr(ampersand).starts_with(entity.reference)) {
+                decoded.back() = entity.byte;
+                at = ampersand + entity.reference.size();
+                break;
+            }
+        }
+    }
+    decoded.append(bytes.substr(at));
+    return toString(decoded);
 }
 
 XmlNode& XmlNode::store(XmlNode node) {
