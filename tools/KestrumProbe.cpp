@@ -69,6 +69,11 @@ int probe(const ProbeOptions& options) {
     while (stopSignalled == 0) {
         // Short waits so that a signal is noticed soon; the queue wakes us at once on an update.
         if (!updates.take(200)) {
+            if (monitor.state() == WorkerThread::State::Finished) {
+                // Only when its thread could not start the socket layer.
+                std::fprintf(stderr, "kestrum-probe: the monitor stopped\n");
+                return 1;
+            }
             continue;
         }
         const MonitorSnapshot snapshot = monitor.snapshot();

@@ -43,8 +43,8 @@ gw_wan_if=kw$id # in GATEWAY, the WAN interface whose counters the daemon report
 wan_if=kx$id    # in WAN
 work=$(mktemp -d /tmp/kestrum-e2e.XXXXXX)
 
-# Not through a function when backgrounded: $! must be the process itself, so that signals reach
-# it (ip netns exec replaces itself with the command).
+# For foreground commands. Background ones use ip netns exec directly, which replaces itself with
+# the command, so that $! is the process itself and signals reach it.
 in_ns() { # namespace command...
     local ns=$1
     shift
@@ -81,7 +81,8 @@ make_network() {
         ip netns add "$ns"
         in_ns "$ns" ip link set lo up
         # No IPv6 chatter on the links: the WAN counters should carry only the test's traffic.
-        in_ns "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+        in_ns "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 \
+            net.ipv6.conf.default.disable_ipv6=1 2>/dev/null || true
     done
     ip link add "$lan_if" netns "$lan" type veth peer name "$gw_lan_if" netns "$gw"
     ip link add "$gw_wan_if" netns "$gw" type veth peer name "$wan_if" netns "$wan"
@@ -197,20 +198,26 @@ check_options() {
     for bad in "--refresh 99" "--refresh 10001" "--scale 0" "--scale 1000001" "--updates 0" \
         "--refresh" "--refresh 1e3" "--scale -5" "--bogus"; do
         status=0
+        # Inside the LAN all the same: an option wrongly accepted would start a search.
         # shellcheck disable=SC2086 # the options are meant to split
-        output=$("$probe" $bad 2>&1) || status=$?
+        output=$(in_ns "$lan" timeout 10 "$probe" $bad 2>&1) || status=$?
         [ "$status" = 2 ] || fail "kestrum-probe $bad exited with status $status, not 2"
         [ "$(printf '%s\n' "$output" | wc -l)" = 1 ] || fail "kestrum-probe $bad printed: $output"
     done
     echo "bad options: each rejected with one line and status 2"
 }
 
-check_options
 make_network
+check_options
 start_gateway
 
 measure linux "$probe"
 kill -TERM "$probe_pid"
+for tries in $(seq 150); do
+    kill -0 "$probe_pid" 2>/dev/null || break
+    sleep 0.2
+done
+kill -0 "$probe_pid" 2>/dev/null && fail "linux: the probe did not stop within 30 s of SIGTERM"
 status=0
 wait "$probe_pid" || status=$?
 [ "$status" = 0 ] || fail "linux: the probe ended with status $status on SIGTERM"
@@ -222,7 +229,7 @@ if [ -n "$windows_build" ]; then
     [ -f "$windows_probe" ] || fail "no probe at $windows_probe"
     # A prefix of our own: its wineserver starts inside the LAN namespace, where the sockets are.
     export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-    in_ns "$lan" wineboot -i >/dev/null 2>&1 || true
+    in_ns "$lan" timeout 120 wineboot -i >/dev/null 2>&1 || true
     measure windows wine "$windows_probe"
     kill -KILL "$probe_pid" 2>/dev/null || true
     wait "$probe_pid" 2>/dev/null || true
