@@ -77,7 +77,7 @@ done
 step "prepare wine" prepare_wine
 step "build windows" build_preset windows && step "test windows (wine)" test_preset windows
 if [ -x tests/e2e/run.sh ]; then
-    step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux"
+    step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
 fi
 command -v wineserver >/dev/null && wineserver -k 2>/dev/null
 
