@@ -12,7 +12,7 @@ constexpr int idlePauseMilliseconds = 100;
 
 // The wait of one step, cut to what is left of the exchange; none left is a time-out.
 int waitWithin(int wait, std::int64_t deadline) {
-    const std::int64_t left = deadline - nowMilliseconds();
+    const std::int64_t left = deadline - steadyMilliseconds();
     if (left <= 0) {
         throw TimeoutException();
     }
@@ -83,7 +83,7 @@ void HttpClient::perform(ByteBuffer& body) {
 
 void HttpClient::exchange(ByteBuffer& body) {
     const std::int64_t deadline =
-        nowMilliseconds() + static_cast<std::int64_t>(exchangeTimeout) * 1000;
+        steadyMilliseconds() + static_cast<std::int64_t>(exchangeTimeout) * 1000;
     if (cookiesEnabled) {
         cookies.applyCookies(request_);
     }
@@ -122,7 +122,7 @@ void HttpClient::readResponse(StreamSocket& socket, std::int64_t deadline) {
     // A fresh response, not a reset one: a status left from an earlier exchange must not pass
     // off a connection closed without an answer as success.
     response_ = HttpResponse();
-    std::int64_t lastDataSecond = nowMilliseconds() / 1000;
+    std::int64_t lastDataSecond = steadyMilliseconds() / 1000;
     char buffer[receiveSize];
     while (response_.parseState() != HttpMessage::ParseState::Complete) {
         int received = 0;
@@ -136,7 +136,7 @@ void HttpClient::readResponse(StreamSocket& socket, std::int64_t deadline) {
             }
             throw;
         }
-        const std::int64_t nowSecond = nowMilliseconds() / 1000;
+        const std::int64_t nowSecond = steadyMilliseconds() / 1000;
         if (received > 0) {
             lastDataSecond = nowSecond;
             response_.feed(buffer, received);

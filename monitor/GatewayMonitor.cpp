@@ -7,7 +7,6 @@
 #include "upnp/Service.h"
 #include "upnp/SsdpDiscovery.h"
 
-#include <chrono>
 #include <memory>
 
 namespace kestrum {
@@ -17,13 +16,6 @@ namespace {
 constexpr const char* wanDevicePrefix = "urn:schemas-upnp-org:device:WANDevice:";
 constexpr const char* commonInterfacePrefix =
     "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
-
-// Gateway liveness is a matter of elapsed time, which the wall clock cannot be trusted with.
-std::int64_t steadyMilliseconds() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 // A type of the family prefix in any version of 1 or more: gateways announce newer versions of
 // the WAN device that still carry the same counters.

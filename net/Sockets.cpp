@@ -188,6 +188,11 @@ std::int64_t nowMilliseconds() {
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
+std::int64_t steadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void StreamSocket::close() {
     closeSocket(handle);
     handle = 0;

@@ -61,6 +61,9 @@ int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size
 void connectSocket(SocketHandle handle, const SocketAddress& to, int waitMilliseconds);
 // Wall-clock milliseconds since 1970.
 std::int64_t nowMilliseconds();
+// Milliseconds of a clock that never goes back, for time-outs and deadlines: a wall clock set
+// back by an hour must not stretch a wait by an hour.
+std::int64_t steadyMilliseconds();
 
 // TCP socket holder; not copied, closed by its owner or its destructor.
 class StreamSocket {

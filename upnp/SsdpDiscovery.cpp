@@ -17,8 +17,9 @@ constexpr int multicastTtl = 4;
 constexpr int datagramSize = 65535;
 constexpr unsigned locationBuckets = 17;
 
+// Whole seconds, as the listening window is counted, of a clock that cannot be set back.
 std::int64_t nowSeconds() {
-    return nowMilliseconds() / 1000;
+    return steadyMilliseconds() / 1000;
 }
 
 // Missing headers read as empty; names match in any letter case.
