@@ -92,14 +92,14 @@ String formatInt(const char* fmt, int value) {
 // socket's wait time; when it runs out, what arrived so far is the reply.
 String readHttpReplyHead(StreamSocket& socket) {
     const int wait = socket.waitMilliseconds;
-    const std::int64_t deadline = nowMilliseconds() + wait;
+    const std::int64_t deadline = steadyMilliseconds() + wait;
     char text[maxHttpReplyText + 1];
     int length = 0;
     int lineLength = 0; // bytes of the current line, CR not counted
     for (;;) {
         int slice = wait;
         if (wait >= 0) {
-            const std::int64_t left = deadline - nowMilliseconds();
+            const std::int64_t left = deadline - steadyMilliseconds();
             if (left < 0) {
                 break;
             }
