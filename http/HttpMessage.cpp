@@ -147,7 +147,7 @@ bool HttpMessage::readLine(String& line) {
 
 void HttpMessage::parseHeaderLine(String& line) {
     const int colon = line.find(":");
-    if (colon <= 0) {
+    if (colon <= 0 || headers.count() == maximumHeaders) {
         throw HttpException();
     }
     String name = line.substring(0, colon);

@@ -16,10 +16,14 @@ public:
 
     // Gateways send a few kilobytes; anything larger is treated as malformed.
     static constexpr int maximumSize = 1024 * 1024;
+    // Devices send a dozen headers; a flood of tiny header lines would otherwise cost minutes of
+    // list growth within the size bound.
+    static constexpr int maximumHeaders = 100;
 
     // Clears headers, body, the received bytes and the parser; the first-line fields stay.
     void reset();
-    // Throws HttpException on malformed input and on more than maximumSize bytes in all.
+    // Throws HttpException on malformed input, on more than maximumSize bytes in all and on more
+    // than maximumHeaders header lines.
     void feed(const void* bytes, int n);
     // The peer closed the connection: a body without a declared length is complete now.
     // False when a declared length was cut short.

@@ -187,6 +187,24 @@ TEST(HttpMessageTest, MoreThanOneMebibyteThrows) {
     EXPECT_LE(response.body.length(), HttpMessage::maximumSize);
 }
 
+// A megabyte of tiny header lines ("a:" LF, over and over) once took minutes of list growth.
+TEST(HttpMessageTest, HeaderFloodIsMalformed) {
+    std::string head = "HTTP/1.0 200 OK\r\n";
+    for (int i = 1; i < HttpMessage::maximumHeaders; ++i) {
+        head += "a:\n";
+    }
+    const HttpResponse bounded = parsed(head + "Content-Length: 0\r\n\r\n");
+    EXPECT_EQ(bounded.parseState(), State::Complete);
+    EXPECT_EQ(bounded.headers.count(), HttpMessage::maximumHeaders);
+    expectMalformed(head + "a:\nContent-Length: 0\r\n\r\n");
+
+    std::string flood = head;
+    while (flood.size() < 1000000) {
+        flood += "a:\n";
+    }
+    expectMalformed(flood);
+}
+
 // A long header line arriving byte by byte must not be rescanned from its start each time.
 TEST(HttpMessageTest, LongLineByteByByteCompletes) {
     const std::string bytes = "HTTP/1.0 200 OK\r\nX-Long: " + std::string(1000000, 'a') +
