@@ -56,8 +56,10 @@ void HttpClient::begin(const char* method, const String& url) {
 }
 
 void HttpClient::perform(ByteBuffer& body) {
+    const std::int64_t deadline =
+        steadyMilliseconds() + static_cast<std::int64_t>(exchangeTimeout) * 1000;
     for (int redirects = 0;; ++redirects) {
-        exchange(body);
+        exchange(body, deadline);
         const int status = response_.status();
         if (status == 200) {
             return;
@@ -81,9 +83,7 @@ void HttpClient::perform(ByteBuffer& body) {
     }
 }
 
-void HttpClient::exchange(ByteBuffer& body) {
-    const std::int64_t deadline =
-        steadyMilliseconds() + static_cast<std::int64_t>(exchangeTimeout) * 1000;
+void HttpClient::exchange(ByteBuffer& body, std::int64_t deadline) {
     if (cookiesEnabled) {
         cookies.applyCookies(request_);
     }

@@ -18,6 +18,7 @@ public:
 
     // A further redirect in a row fails with BadResponseException.
     static constexpr int maximumRedirects = 5;
+    static constexpr int defaultExchangeTimeout = 60;
 
     HttpClient() = default;
     HttpClient(const HttpClient&) = delete;
@@ -36,9 +37,10 @@ public:
     int connectTimeout = 10000; // milliseconds
     int readTimeout = 500;      // milliseconds, each receive
     int idleTimeout = 20;       // seconds without data
-    // Seconds for one whole exchange (connect, send, read), so that a server trickling bytes
-    // cannot hold a worker for ever.
-    int exchangeTimeout = 60;
+    // Seconds for one whole call of get or post (connect, send, read, and every redirect
+    // followed), so that a server trickling bytes or redirecting in circles cannot hold a worker
+    // for ever.
+    int exchangeTimeout = defaultExchangeTimeout;
     ProxyClient proxy;
     StringMap defaultHeaders;
     bool followRedirects = true;
@@ -48,7 +50,7 @@ public:
 private:
     void begin(const char* method, const String& url);
     void perform(ByteBuffer& body);
-    void exchange(ByteBuffer& body);
+    void exchange(ByteBuffer& body, std::int64_t deadline);
     void readResponse(StreamSocket& socket, std::int64_t deadline);
 
     HttpRequest request_;

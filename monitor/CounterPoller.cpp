@@ -18,11 +18,14 @@ bool CounterPoller::run() {
     } catch (const Exception&) {
         return false;
     }
-    while (!stopRequested()) {
+    while (!stopping()) {
         try {
             poll();
         } catch (const Exception&) {
             // The counter keeps its last value; the next attempt follows.
+        }
+        if (stopping()) {
+            break;
         }
         WorkerThread::sleep(owner_.refreshPeriod() / 2);
     }
@@ -30,11 +33,17 @@ bool CounterPoller::run() {
     return false;
 }
 
+// The monitor asks its pollers only after its own sleep of up to a refresh period; a poller
+// that saw its owner's stop first would otherwise begin a further exchange in that time.
+bool CounterPoller::stopping() const {
+    return stopRequested() || owner_.stopRequested();
+}
+
 void CounterPoller::poll() {
     const StringMap inArguments;
     StringMap outArguments;
     String responseName;
-    service_.invoke(action_, inArguments, responseName, outArguments);
+    service_.invoke(action_, inArguments, responseName, outArguments, owner_.exchangeTimeout());
     // A missing argument reads as empty, which counts as 0; the 32-bit pattern of the decimal
     // value is the counter.
     const int value = toInt(outArguments.entry(outArgument_).value);

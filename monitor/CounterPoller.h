@@ -19,6 +19,7 @@ protected:
     bool run() override;
 
 private:
+    bool stopping() const;
     void poll();
 
     GatewayMonitor& owner_;

@@ -128,7 +128,7 @@ void GatewayMonitor::discoveryPhase() {
         PointerList<Device> devices;
         bool connected = false;
         try {
-            discover(searchTarget, devices, discoverySeconds_);
+            discover(searchTarget, devices, discoverySeconds_, exchangeTimeout_);
             connected = adoptFirstGateway(devices);
             if (connected) {
                 startPollers();

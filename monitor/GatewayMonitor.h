@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/RefreshPeriod.h"
 #include "monitor/UpdateNotifier.h"
@@ -39,6 +40,9 @@ public:
     // how long both counters must fail before the gateway is given up.
     void setDiscoverySeconds(int seconds) { discoverySeconds_ = seconds; }
     void setGatewayTimeout(std::int64_t milliseconds) { gatewayTimeout_ = milliseconds; }
+    // Seconds for each description load and each counter reading.
+    void setExchangeTimeout(int seconds) { exchangeTimeout_ = seconds; }
+    int exchangeTimeout() const { return exchangeTimeout_; }
 
     String statusText() const;
     std::uint32_t totalBytesReceived() const { return totalBytesReceived_.load(); }
@@ -70,6 +74,7 @@ private:
     UpdateNotifier& notifier_;
     int discoverySeconds_ = defaultDiscoverySeconds;
     std::int64_t gatewayTimeout_ = defaultGatewayTimeout;
+    int exchangeTimeout_ = HttpClient::defaultExchangeTimeout;
 
     mutable std::mutex statusMutex_;
     String statusText_;

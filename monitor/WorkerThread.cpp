@@ -118,6 +118,10 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     return early;
 }
 
+bool WorkerThread::currentStopRequested() {
+    return currentWorker != nullptr && currentWorker->stopRequested();
+}
+
 WorkerThread::State WorkerThread::state() const {
     Locked locked(platform_->lock);
     return state_;

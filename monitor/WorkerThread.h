@@ -32,6 +32,10 @@ public:
     // wait ended early.
     static bool sleep(std::int64_t milliseconds);
 
+    // True on a worker thread whose stop was asked for; false on any other thread. Lets long
+    // work deep inside a worker's body end between its steps.
+    static bool currentStopRequested();
+
     State state() const;
     int priority() const;
     bool stopRequested() const { return stopRequested_.load(); }

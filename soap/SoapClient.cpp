@@ -49,6 +49,7 @@ void SoapClient::call(const String& action, const StringMap& inArguments, String
     ByteBuffer body;
     {
         HttpClient http;
+        http.exchangeTimeout = exchangeTimeout;
         http.setHeader("Content-Type", "text/xml; charset=\"utf-8\"");
         http.setHeader("SOAPAction", "\"" + soapAction + "\"");
         http.post(controlURL, content, body);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "net/Exception.h"
 #include "net/StringList.h"
 
@@ -30,6 +31,8 @@ public:
     String controlURL;
     String soapAction;  // service type, '#', action name
     String serviceType; // namespace of the action element
+    // Seconds for the whole call.
+    int exchangeTimeout = HttpClient::defaultExchangeTimeout;
 };
 
 } // namespace kestrum

@@ -18,11 +18,12 @@ Device::~Device() {
     }
 }
 
-void Device::load(const String& descriptionLocation) {
+void Device::load(const String& descriptionLocation, int exchangeTimeout) {
     location = descriptionLocation;
     ByteBuffer body;
     {
         HttpClient http;
+        http.exchangeTimeout = exchangeTimeout;
         http.get(location, body);
     }
     XmlNode root;

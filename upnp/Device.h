@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "net/GrowableArray.h"
 #include "net/String.h"
 
@@ -17,9 +18,10 @@ public:
     Device& operator=(const Device&) = delete;
     virtual ~Device();
 
-    // Fetches and reads the description of a root device. Transfer failures are thrown; a
-    // malformed document is read as far as it goes.
-    void load(const String& descriptionLocation);
+    // Fetches (within exchangeTimeout seconds) and reads the description of a root device.
+    // Transfer failures are thrown; a malformed document is read as far as it goes.
+    void load(const String& descriptionLocation,
+              int exchangeTimeout = HttpClient::defaultExchangeTimeout);
     // Fills this device from a device element, embedded devices included.
     void readElement(const XmlNode& element);
 

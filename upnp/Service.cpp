@@ -5,8 +5,9 @@
 namespace kestrum {
 
 void Service::invoke(const String& action, const StringMap& inArguments, String& responseName,
-                     StringMap& outArguments) const {
-    const SoapClient soap(controlURL, serviceType + "#" + action, serviceType);
+                     StringMap& outArguments, int exchangeTimeout) const {
+    SoapClient soap(controlURL, serviceType + "#" + action, serviceType);
+    soap.exchangeTimeout = exchangeTimeout;
     soap.call(action, inArguments, responseName, outArguments);
 }
 

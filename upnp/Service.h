@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "net/StringList.h"
 
 namespace kestrum {
@@ -14,9 +15,11 @@ public:
     Service& operator=(const Service&) = delete;
     virtual ~Service() = default;
 
-    // Performs one action by a SOAP control call; every failure of the call is thrown.
+    // Performs one action by a SOAP control call within exchangeTimeout seconds; every failure
+    // of the call is thrown.
     void invoke(const String& action, const StringMap& inArguments, String& responseName,
-                StringMap& outArguments) const;
+                StringMap& outArguments,
+                int exchangeTimeout = HttpClient::defaultExchangeTimeout) const;
 
     Device* device; // not owned
     String serviceType;

@@ -1,6 +1,7 @@
 #include "upnp/SsdpDiscovery.h"
 
 #include "http/HttpMessage.h"
+#include "monitor/WorkerThread.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
 
@@ -63,11 +64,15 @@ void SsdpAnswers::accept(const char* datagram, int length) {
     locations_.insert(location);
 }
 
-void loadDevices(const StringSet& locations, PointerList<Device>& devices) {
-    locations.forEach([&devices](const String& location) {
+void loadDevices(const StringSet& locations, PointerList<Device>& devices, int exchangeTimeout) {
+    locations.forEach([&devices, exchangeTimeout](const String& location) {
+        // Each load may take the whole exchange limit: a stop must not wait for all of them.
+        if (WorkerThread::currentStopRequested()) {
+            throw ThreadStopException();
+        }
         auto device = std::make_unique<Device>();
         try {
-            device->load(location);
+            device->load(location, exchangeTimeout);
         } catch (const Exception&) {
             return; // one unreachable or broken device must not hide the others
         }
@@ -76,7 +81,8 @@ void loadDevices(const StringSet& locations, PointerList<Device>& devices) {
     });
 }
 
-void discover(const char* searchTarget, PointerList<Device>& devices, int waitSeconds) {
+void discover(const char* searchTarget, PointerList<Device>& devices, int waitSeconds,
+              int exchangeTimeout) {
     devices.clear();
 
     DatagramSocket socket;
@@ -105,7 +111,7 @@ void discover(const char* searchTarget, PointerList<Device>& devices, int waitSe
     }
     socket.close();
 
-    loadDevices(answers.locations(), devices);
+    loadDevices(answers.locations(), devices, exchangeTimeout);
 }
 
 } // namespace kestrum

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "http/HttpClient.h"
 #include "net/GrowableArray.h"
 #include "net/StringSet.h"
 
@@ -9,9 +10,12 @@ class Device;
 
 // One SSDP discovery pass: multicasts a search for searchTarget (null: any device) to
 // 239.255.255.250:1900, collects the distinct description locations answering within
-// waitSeconds, and appends one loaded root Device per location that loads. The caller owns the
-// devices. Socket failures are thrown; descriptions that cannot be loaded are left out.
-void discover(const char* searchTarget, PointerList<Device>& devices, int waitSeconds);
+// waitSeconds, and appends one loaded root Device per location that loads, each load taking at
+// most exchangeTimeout seconds. The caller owns the devices. Socket failures are thrown;
+// descriptions that cannot be loaded are left out. On a worker asked to stop, no further
+// description is loaded: ThreadStopException ends the pass.
+void discover(const char* searchTarget, PointerList<Device>& devices, int waitSeconds,
+              int exchangeTimeout = HttpClient::defaultExchangeTimeout);
 
 // The M-SEARCH datagram for a search target (null sends an empty ST value).
 String ssdpSearchRequest(const char* searchTarget);
@@ -37,7 +41,9 @@ private:
 };
 
 // Appends a Device for each location in the set's order and loads it; a device whose
-// description cannot be loaded is deleted and left out.
-void loadDevices(const StringSet& locations, PointerList<Device>& devices);
+// description cannot be loaded is deleted and left out. Throws ThreadStopException before a
+// load when the calling worker was asked to stop.
+void loadDevices(const StringSet& locations, PointerList<Device>& devices,
+                 int exchangeTimeout = HttpClient::defaultExchangeTimeout);
 
 } // namespace kestrum
