@@ -9,6 +9,18 @@
 
 namespace kestrum {
 
+namespace {
+
+// One allocation for a whole list: appending one by one copies the list each time, which a
+// description of many thousand entries turns into minutes.
+template <typename T> void reserveFor(PointerList<T>& list, int more) {
+    if (list.capacity() < list.count() + more) {
+        list.setCapacity(list.count() + more);
+    }
+}
+
+} // namespace
+
 Device::~Device() {
     for (Device* device : devices) {
         delete device;
@@ -57,7 +69,9 @@ void Device::readElement(const XmlNode& element) {
     UPC = element.childText("UPC");
     presentationURL = resolveUrl(element.childText("presentationURL"));
 
-    for (const XmlNode& item : element.child("serviceList").children) {
+    const XmlNode& serviceList = element.child("serviceList");
+    reserveFor(services, serviceList.children.count());
+    for (const XmlNode& item : serviceList.children) {
         auto service = std::make_unique<Service>(this);
         service->serviceType = item.childText("serviceType");
         service->serviceId = item.childText("serviceId");
@@ -67,7 +81,9 @@ void Device::readElement(const XmlNode& element) {
         services.append(service.get());
         service.release();
     }
-    for (const XmlNode& item : element.child("deviceList").children) {
+    const XmlNode& deviceList = element.child("deviceList");
+    reserveFor(devices, deviceList.children.count());
+    for (const XmlNode& item : deviceList.children) {
         auto device = std::make_unique<Device>();
         device->parent = this;
         device->specMajor = specMajor;

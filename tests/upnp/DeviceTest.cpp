@@ -2,10 +2,12 @@
 
 #include "http/HttpClient.h"
 #include "net/Sockets.h"
+#include "soap/XmlNode.h"
 #include "tests/support/FakeGateway.h"
 #include "tests/upnp/UpnpTestEnvironment.h"
 #include "upnp/Service.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -15,6 +17,27 @@ namespace {
 
 std::string text(const String& value) {
     return value.c_str();
+}
+
+// A megabyte of empty entries, the most an HTTP body holds, once took most of a minute because
+// each entry copied the whole list. The bound is generous, for sanitizers and Wine.
+TEST(DeviceDescription, HugeListsReadInBoundedTime) {
+    for (const char* list : {"serviceList", "deviceList"}) {
+        SCOPED_TRACE(list);
+        std::string description = std::string("<root><device><") + list + ">";
+        constexpr int entries = 250000;
+        for (int i = 0; i < entries; ++i) {
+            description += "<e/>";
+        }
+        XmlNode root;
+        root.parse(description.c_str());
+        const auto start = std::chrono::steady_clock::now();
+        Device device;
+        device.readElement(root.child("device"));
+        const auto elapsed = std::chrono::steady_clock::now() - start;
+        EXPECT_EQ(device.services.count() + device.devices.count(), entries);
+        EXPECT_LT(elapsed, std::chrono::seconds(20));
+    }
 }
 
 TEST(DeviceUrls, RelativeUrlsResolveAgainstUrlBase) {
