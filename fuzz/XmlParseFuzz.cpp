@@ -1,7 +1,10 @@
 // Reads arbitrary bytes as a device description or SOAP envelope, the way the program receives
-// them: as the text of an HTTP body, so the reader sees the bytes before the first NUL.
+// them: as the text of an HTTP body, so the reader sees the bytes before the first NUL. The tree
+// is then read as a device description and searched for the gateway's counter service.
 
+#include "monitor/GatewayMonitor.h"
 #include "soap/XmlNode.h"
+#include "upnp/Device.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +12,8 @@
 
 namespace {
 
+using kestrum::Device;
+using kestrum::GatewayMonitor;
 using kestrum::String;
 using kestrum::XmlNode;
 
@@ -56,5 +61,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !same(root, fresh)) {
         std::abort();
     }
+
+    Device device;
+    device.URLBase = root.childText("URLBase");
+    device.readElement(root.child("device"));
+    static_cast<void>(GatewayMonitor::findCommonInterfaceService(device));
     return 0;
 }
