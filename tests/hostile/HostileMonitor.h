@@ -1,0 +1,150 @@
+#pragma once
+
+// The gateway monitor in a private loopback network, for tests against hostile devices: it must
+// keep running or recover, stay within bounded memory, and stop within bounded time.
+
+#include "monitor/GatewayMonitor.h"
+#include "monitor/UpdateQueue.h"
+#include "tests/hostile/HostilePeers.h"
+#include "tests/monitor/PrivateNetwork.h"
+#include "tests/support/FakeGateway.h"
+
+#include <chrono>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace kestrum::test {
+
+using namespace std::chrono_literals;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool instrumented = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+constexpr bool instrumented = true;
+#else
+constexpr bool instrumented = false;
+#endif
+#else
+constexpr bool instrumented = false;
+#endif
+
+#ifdef _WIN32
+constexpr bool underWine = true;
+#else
+constexpr bool underWine = false;
+#endif
+
+constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+// Short enough to keep the suite quick, long enough for any honest exchange on loopback.
+constexpr int shortExchangeSeconds = 2;
+constexpr long long memoryAllowance = 64LL * 1024 * 1024;
+
+// A gateway description; inner goes before the WAN device, so markup that stops the reader
+// there leaves a device without counters.
+std::string description(const std::string& name, const std::string& controlUrl,
+                        const std::string& inner = {});
+// One response carrying both out-arguments, so that each poller finds its own.
+std::string counterReply(const std::string& received, const std::string& sent);
+// A port on which nothing listens: connections to it are refused at once.
+int refusedPort();
+
+class HostileMonitorTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!enterPrivateNetwork()) {
+            GTEST_SKIP() << "discovery multicasts: needs a network namespace of its own (root)";
+        }
+        startPeak_ = peakResidentBytes();
+    }
+
+    void TearDown() override {
+        if (monitor_) {
+            monitor_->requestStop(true);
+        }
+    }
+
+    std::unique_ptr<FakeGateway> wellBehavedGateway() {
+        auto gateway = std::make_unique<FakeGateway>(description("Good", "/ctl/CmnIfCfg"));
+        gateway->answerSearches({igd1});
+        gateway->setCounters(1000, 2000);
+        gateway->start();
+        return gateway;
+    }
+
+    GatewayMonitor& startMonitor(int exchangeSeconds = shortExchangeSeconds,
+                                 std::int64_t gatewayTimeout = 600'000) {
+        monitor_ = std::make_unique<GatewayMonitor>(refresh_, updates_);
+        monitor_->setDiscoverySeconds(1);
+        monitor_->setExchangeTimeout(exchangeSeconds);
+        monitor_->setGatewayTimeout(gatewayTimeout);
+        monitor_->initialize();
+        monitor_->start();
+        return *monitor_;
+    }
+
+    // Takes updates until the condition holds; the limit only guards against a hang.
+    bool takeUntil(const std::function<bool(const MonitorSnapshot&)>& condition,
+                   std::chrono::seconds limit = 90s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (std::chrono::steady_clock::now() < deadline) {
+            updates_.take(100);
+            if (condition(monitor_->snapshot())) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool connectedTo(const char* name) {
+        return takeUntil([name](const MonitorSnapshot& snapshot) {
+            return snapshot.countersPublished && snapshot.statusText == name;
+        });
+    }
+
+    bool counters(std::uint32_t received, std::uint32_t sent) {
+        return takeUntil([=](const MonitorSnapshot& snapshot) {
+            return snapshot.totalBytesReceived == received && snapshot.totalBytesSent == sent;
+        });
+    }
+
+    static bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit = 90s) {
+        const auto deadline = std::chrono::steady_clock::now() + limit;
+        while (!condition()) {
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return false;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return true;
+    }
+
+    // Stops the monitor with waiting and returns how long that took.
+    std::chrono::duration<double> stopMonitor() {
+        const auto begun = std::chrono::steady_clock::now();
+        monitor_->requestStop(true);
+        const auto taken = std::chrono::steady_clock::now() - begun;
+        EXPECT_EQ(monitor_->state(), WorkerThread::State::Finished);
+        monitor_.reset();
+        return taken;
+    }
+
+    void expectBoundedMemory() const {
+        // Sanitizers keep freed memory in quarantine, and Wine has no /proc of the program.
+        const long long peak = peakResidentBytes();
+        if (instrumented || underWine || peak == 0) {
+            return;
+        }
+        EXPECT_LT(peak - startPeak_, memoryAllowance) << "peak resident memory grew too far";
+    }
+
+    RefreshPeriod refresh_{100};
+    UpdateQueue updates_;
+    std::unique_ptr<GatewayMonitor> monitor_;
+    long long startPeak_ = 0;
+};
+
+} // namespace kestrum::test
