@@ -195,6 +195,16 @@ TEST_F(HttpClientTest, TricklingServerHitsExchangeLimit) {
     EXPECT_THROW(client.get(String(server.url("/").c_str()), body), TimeoutException);
 }
 
+TEST_F(HttpClientTest, ExchangeLimitCoversEveryRedirectOfACall) {
+    // Each hop alone ends well within the limit; only the whole call exceeds it.
+    const ScriptedReply slowRedirect{
+        "HTTP/1.0 302 Found\r\nLocation: /again\r\nContent-Length: 0\r\n\r\n", 20, 0};
+    HttpTestServer server({slowRedirect, slowRedirect, slowRedirect,
+                           reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")});
+    client.exchangeTimeout = 2;
+    EXPECT_THROW(client.get(String(server.url("/").c_str()), body), TimeoutException);
+}
+
 TEST_F(HttpClientTest, OversizedResponseIsMalformed) {
     HttpTestServer server(
         {reply("HTTP/1.0 200 OK\r\n\r\n" + std::string(HttpMessage::maximumSize, 'x'))});
