@@ -39,6 +39,14 @@ scratch=$(mktemp -d /tmp/kestrum-fuzz.XXXXXX)
 trap 'rm -rf "$scratch"' EXIT
 mkdir -p "$artifacts"
 
+# The token dictionary that suits a harness's input, if any.
+dictionary_for() { # harness
+    case $1 in
+    XmlParseFuzz | SoapResponseFuzz) echo "$root/fuzz/dict/xml.dict" ;;
+    HttpResponseFuzz | SsdpAnswerFuzz) echo "$root/fuzz/dict/http.dict" ;;
+    esac
+}
+
 # The first failure the log reports, in words.
 failure_kind() { # log
     local log=$1
@@ -65,10 +73,16 @@ for harness in "${harnesses[@]}"; do
         cp "$root/fuzz/corpus/$harness"/* "$corpus"/ 2>/dev/null
     fi
     log=$scratch/$harness.log
+    options=()
+    dictionary=$(dictionary_for "$harness")
+    if [ -n "$dictionary" ]; then
+        options+=(-dict="$dictionary")
+    fi
     # The outer limit only guards against a fuzzer that no longer checks its own clock.
     timeout --kill-after=10 $((seconds + 120)) "$build/fuzz/$harness" \
         -max_total_time="$seconds" -rss_limit_mb="$rss_limit_mb" -timeout="$input_timeout" \
-        -print_final_stats=1 -artifact_prefix="$artifacts/$harness-" "$corpus" >"$log" 2>&1
+        -print_final_stats=1 -artifact_prefix="$artifacts/$harness-" "${options[@]}" "$corpus" \
+        >"$log" 2>&1
     status=$?
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
     coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
