@@ -291,7 +291,12 @@ void HttpResponse::parseFirstLine() {
     if (end < 0) {
         end = rest.length();
     }
-    status_ = static_cast<std::uint16_t>(toInt(rest.substring(0, end)));
+    // A code that does not fit the 16-bit status would wrap, and 65736 would read as 200.
+    const int status = toInt(rest.substring(0, end));
+    if (status < 0 || status > 0xFFFF) {
+        throw HttpException();
+    }
+    status_ = static_cast<std::uint16_t>(status);
     reason_ = rest.substring(end);
     reason_.trim();
 }

@@ -155,6 +155,8 @@ TEST(HttpMessageTest, MalformedInputThrows) {
     expectMalformed("HTTP/1.0 200 OK\r\nNoColon\r\n\r\n");      // header without ':'
     expectMalformed("HTTP/1.0 200 OK\r\n: empty name\r\n\r\n"); // empty name
     expectMalformed("HTTP/1.0 200 OK\r\n  indented\r\n\r\n");   // trimmed, still no ':'
+    expectMalformed("HTTP/1.0 65736 OK\r\n\r\n");               // status beyond 16 bits
+    expectMalformed("HTTP/1.0 -200 OK\r\n\r\n");
     expectMalformed("HTTP/1.0 200 OK\r\nContent-Length: -5\r\n\r\n");
     expectMalformed("HTTP/1.0 200 OK\r\nContent-Length: 99999999999\r\n\r\n");
     expectMalformed("HTTP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\n");
