@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test of Kestrum: the native build, the
 # AddressSanitizer+UndefinedBehaviorSanitizer and ThreadSanitizer builds, the Windows build under
-# Wine, and the end-to-end test against a real gateway daemon in network namespaces.
+# Wine, the end-to-end test against a real gateway daemon in network namespaces, and the
+# fuzzers of the parsers.
 # Must run as root (packages, network namespaces). Exits non-zero if anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -41,7 +42,8 @@ install_packages() {
             cmake make g++ googletest libgtest-dev libgmock-dev clang-format \
             g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
             wine wine64 xvfb xauth \
-            iproute2 procps python3 miniupnpd-nftables >/dev/null
+            iproute2 procps python3 miniupnpd-nftables \
+            clang libclang-rt-14-dev >/dev/null
 }
 
 # Wine keeps its state in a prefix; a fresh one per run, booted once up front so that the first
@@ -79,6 +81,7 @@ step "build windows" build_preset windows && step "test windows (wine)" test_pre
 if [ -x tests/e2e/run.sh ]; then
     step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
 fi
+step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
 command -v wineserver >/dev/null && wineserver -k 2>/dev/null
 
 echo
