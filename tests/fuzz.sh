@@ -65,15 +65,15 @@ failure_kind() { # log
     fi
 }
 
-failed=0
-for harness in "${harnesses[@]}"; do
-    corpus=$scratch/$harness
+# Runs one harness; its result line goes to $scratch/<harness>.result, and a failure leaves
+# $scratch/<harness>.failed behind.
+fuzz_one() { # harness
+    local harness=$1 corpus=$scratch/$1 log=$scratch/$1.log status runs coverage artifact
+    local options=() dictionary
     mkdir -p "$corpus"
     if [ -d "$root/fuzz/corpus/$harness" ]; then
         cp "$root/fuzz/corpus/$harness"/* "$corpus"/ 2>/dev/null
     fi
-    log=$scratch/$harness.log
-    options=()
     dictionary=$(dictionary_for "$harness")
     if [ -n "$dictionary" ]; then
         options+=(-dict="$dictionary")
@@ -88,15 +88,35 @@ for harness in "${harnesses[@]}"; do
     coverage=$(grep -o 'cov: [0-9]*' "$log" | tail -1)
     if [ $status -eq 0 ]; then
         printf '%-18s ok      %s runs, %s, %s s\n' "$harness" "${runs:-?}" "${coverage:-cov: ?}" \
-            "$seconds"
+            "$seconds" >"$scratch/$harness.result"
     else
-        failed=$((failed + 1))
+        touch "$scratch/$harness.failed"
         artifact=$(grep -o "$artifacts/$harness-[^ ]*" "$log" | tail -1)
-        printf '%-18s FAILED  %s (exit %d)%s\n' "$harness" "$(failure_kind "$log")" "$status" \
-            "${artifact:+, input kept in $artifact}"
-        cp "$log" "$artifacts/$harness.log"
-        echo "    log: $artifacts/$harness.log"
+        {
+            printf '%-18s FAILED  %s (exit %d)%s\n' "$harness" "$(failure_kind "$log")" "$status" \
+                "${artifact:+, input kept in $artifact}"
+            cp "$log" "$artifacts/$harness.log"
+            echo "    log: $artifacts/$harness.log"
+        } >"$scratch/$harness.result"
     fi
+}
+
+# One harness per core at a time.
+running=0
+for harness in "${harnesses[@]}"; do
+    if [ $running -ge 2 ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+    fuzz_one "$harness" &
+    running=$((running + 1))
+done
+wait
+
+failed=0
+for harness in "${harnesses[@]}"; do
+    cat "$scratch/$harness.result"
+    [ -e "$scratch/$harness.failed" ] && failed=$((failed + 1))
 done
 
 if [ $failed -ne 0 ]; then
