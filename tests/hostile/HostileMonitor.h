@@ -4,9 +4,8 @@
 // keep running or recover, stay within bounded memory, and stop within bounded time.
 
 #include "monitor/GatewayMonitor.h"
-#include "monitor/UpdateQueue.h"
 #include "tests/hostile/HostilePeers.h"
-#include "tests/monitor/PrivateNetwork.h"
+#include "tests/monitor/MonitorFixture.h"
 #include "tests/support/FakeGateway.h"
 
 #include <chrono>
@@ -52,19 +51,11 @@ std::string counterReply(const std::string& received, const std::string& sent);
 // A port on which nothing listens: connections to it are refused at once.
 int refusedPort();
 
-class HostileMonitorTest : public ::testing::Test {
+class HostileMonitorTest : public MonitorFixture {
 protected:
     void SetUp() override {
-        if (!enterPrivateNetwork()) {
-            GTEST_SKIP() << "discovery multicasts: needs a network namespace of its own (root)";
-        }
+        MonitorFixture::SetUp();
         startPeak_ = peakResidentBytes();
-    }
-
-    void TearDown() override {
-        if (monitor_) {
-            monitor_->requestStop(true);
-        }
     }
 
     std::unique_ptr<FakeGateway> wellBehavedGateway() {
@@ -77,26 +68,10 @@ protected:
 
     GatewayMonitor& startMonitor(int exchangeSeconds = shortExchangeSeconds,
                                  std::int64_t gatewayTimeout = 600'000) {
-        monitor_ = std::make_unique<GatewayMonitor>(refresh_, updates_);
-        monitor_->setDiscoverySeconds(1);
-        monitor_->setExchangeTimeout(exchangeSeconds);
-        monitor_->setGatewayTimeout(gatewayTimeout);
-        monitor_->initialize();
-        monitor_->start();
-        return *monitor_;
-    }
-
-    // Takes updates until the condition holds; the limit only guards against a hang.
-    bool takeUntil(const std::function<bool(const MonitorSnapshot&)>& condition,
-                   std::chrono::seconds limit = 90s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            updates_.take(100);
-            if (condition(monitor_->snapshot())) {
-                return true;
-            }
-        }
-        return false;
+        return startAdjustedMonitor([=](GatewayMonitor& monitor) {
+            monitor.setExchangeTimeout(exchangeSeconds);
+            monitor.setGatewayTimeout(gatewayTimeout);
+        });
     }
 
     bool connectedTo(const char* name) {
@@ -141,9 +116,6 @@ protected:
         EXPECT_LT(peak - startPeak_, memoryAllowance) << "peak resident memory grew too far";
     }
 
-    RefreshPeriod refresh_{100};
-    UpdateQueue updates_;
-    std::unique_ptr<GatewayMonitor> monitor_;
     long long startPeak_ = 0;
 };
 

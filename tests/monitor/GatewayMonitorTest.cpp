@@ -1,8 +1,7 @@
 #include "monitor/GatewayMonitor.h"
 
-#include "monitor/UpdateQueue.h"
 #include "net/StringSet.h"
-#include "tests/monitor/PrivateNetwork.h"
+#include "tests/monitor/MonitorFixture.h"
 #include "tests/support/FakeGateway.h"
 #include "upnp/Device.h"
 #include "upnp/Service.h"
@@ -49,20 +48,8 @@ int soapRequests(const FakeGateway& gateway) {
     return count;
 }
 
-class GatewayMonitorTest : public ::testing::Test {
+class GatewayMonitorTest : public MonitorFixture {
 protected:
-    void SetUp() override {
-        if (!enterPrivateNetwork()) {
-            GTEST_SKIP() << "discovery multicasts: needs a network namespace of its own (root)";
-        }
-    }
-
-    void TearDown() override {
-        if (monitor_) {
-            monitor_->requestStop(true);
-        }
-    }
-
     std::unique_ptr<FakeGateway> gateway(const std::string& document, std::uint64_t received = 1000,
                                          std::uint64_t sent = 2000) {
         auto fake = std::make_unique<FakeGateway>(document);
@@ -73,33 +60,12 @@ protected:
     }
 
     GatewayMonitor& startMonitor(std::int64_t gatewayTimeout = 30'000) {
-        monitor_ = std::make_unique<GatewayMonitor>(refresh_, updates_);
-        monitor_->setDiscoverySeconds(1);
-        monitor_->setGatewayTimeout(gatewayTimeout);
-        monitor_->initialize();
-        monitor_->start();
-        return *monitor_;
-    }
-
-    // Takes updates until the monitor's state satisfies the condition; the deadline only guards
-    // against a hang.
-    bool takeUntil(const std::function<bool(const MonitorSnapshot&)>& condition,
-                   std::chrono::seconds limit = 60s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            updates_.take(100);
-            if (condition(monitor_->snapshot())) {
-                return true;
-            }
-        }
-        return false;
+        return startAdjustedMonitor([gatewayTimeout](GatewayMonitor& monitor) {
+            monitor.setGatewayTimeout(gatewayTimeout);
+        });
     }
 
     static bool published(const MonitorSnapshot& snapshot) { return snapshot.countersPublished; }
-
-    RefreshPeriod refresh_{100};
-    UpdateQueue updates_;
-    std::unique_ptr<GatewayMonitor> monitor_;
 };
 
 TEST_F(GatewayMonitorTest, SearchingPostsOneUpdateHoweverManyAttemptsFail) {
