@@ -1,0 +1,100 @@
+#include "shell/Application.h"
+
+#include "shell/ResourceIds.h"
+#include "shell/SubclassedWindow.h"
+
+#include <algorithm>
+
+namespace kestrum {
+
+namespace {
+
+CApplication* theApplication = nullptr;
+
+} // namespace
+
+CApplication::CApplication() {
+    theApplication = this;
+}
+
+CApplication::~CApplication() {
+    if (theApplication == this) {
+        theApplication = nullptr;
+    }
+}
+
+CApplication* CApplication::current() {
+    return theApplication;
+}
+
+int CApplication::run() {
+    if (!initInstance()) {
+        return exitInstance(1);
+    }
+    return exitInstance(messageLoop());
+}
+
+int CApplication::messageLoop() {
+    MSG message;
+    for (;;) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0 || got == -1) {
+            return got == 0 ? static_cast<int>(message.wParam) : 1;
+        }
+        dispatch(message);
+    }
+}
+
+bool CApplication::pumpPending() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            return false;
+        }
+        dispatch(message);
+    }
+    return true;
+}
+
+void CApplication::dispatch(MSG& message) {
+    if (CSubclassedWindow::preTranslate(message)) {
+        return;
+    }
+    for (HWND dialog : modeless_) {
+        if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) {
+            return;
+        }
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+}
+
+void CApplication::addModeless(HWND dialog) {
+    modeless_.push_back(dialog);
+}
+
+void CApplication::removeModeless(HWND dialog) {
+    modeless_.erase(std::remove(modeless_.begin(), modeless_.end(), dialog), modeless_.end());
+}
+
+bool CApplication::onCommand(int) {
+    return false;
+}
+
+bool CApplication::onAppMessage(UINT, WPARAM, LPARAM) {
+    return false;
+}
+
+int CApplication::messageBox(HWND owner, const char* text, UINT type) {
+    char title[64];
+    return MessageBoxA(owner, text, loadString(IDS_PRODUCT_NAME, title, sizeof title), type);
+}
+
+const char* CApplication::loadString(int id, char* buffer, int size) {
+    if (LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), buffer, size) <= 0) {
+        buffer[0] = '\0';
+    }
+    return buffer;
+}
+
+} // namespace kestrum
