@@ -51,4 +51,9 @@ COffscreenDC::~COffscreenDC() {
     DeleteDC(memory_);
 }
 
+void fillSolid(HDC dc, const RECT& rect, COLORREF colour) {
+    SetDCBrushColor(dc, colour);
+    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(DC_BRUSH)));
+}
+
 } // namespace kestrum

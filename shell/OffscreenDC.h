@@ -27,4 +27,7 @@ private:
     HGDIOBJ previousBitmap_ = nullptr;
 };
 
+// A solid fill without creating a brush.
+void fillSolid(HDC dc, const RECT& rect, COLORREF colour);
+
 } // namespace kestrum
