@@ -2,33 +2,13 @@
 
 #include "shell/ResourceIds.h"
 #include "shell/TextConversion.h"
+#include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>
 #include <string>
-#include <vector>
 
 namespace kestrum {
 namespace {
-
-// Records every call the tray makes to the shell; the next calls can be made to fail.
-class RecordingShell : public TrayShell {
-public:
-    struct Call {
-        DWORD message;
-        UINT flags;
-        HICON icon;
-        std::wstring tooltip;
-        DWORD size;
-    };
-
-    bool notifyIcon(DWORD message, NOTIFYICONDATAW& record) override {
-        calls.push_back({message, record.uFlags, record.hIcon, record.szTip, record.cbSize});
-        return succeed;
-    }
-
-    std::vector<Call> calls;
-    bool succeed = true;
-};
 
 HICON someIcon() {
     return LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // IDI_APPLICATION, shared

@@ -1,0 +1,77 @@
+#include "tests/desktop/DesktopTestApp.h"
+
+namespace kestrum {
+
+bool RecordingShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
+    calls.push_back(
+        {message, record.uFlags, record.hIcon, record.szTip, record.hWnd, record.cbSize});
+    return succeed;
+}
+
+int RecordingShell::count(DWORD message) const {
+    int found = 0;
+    for (const Call& call : calls) {
+        found += call.message == message ? 1 : 0;
+    }
+    return found;
+}
+
+bool IdleMonitor::run() {
+    threadId_ = GetCurrentThreadId();
+    while (!stopRequested()) {
+        WorkerThread::sleep(20);
+    }
+    return false;
+}
+
+DesktopTestApp::DesktopTestApp() : CMonitorApp(buildDate, &shell) {}
+
+DesktopTestApp::~DesktopTestApp() {
+    idleMonitor.requestStop(true);
+}
+
+int DesktopTestApp::messageBox(HWND, const char* text, UINT) {
+    messages.push_back(text);
+    return IDOK;
+}
+
+bool DesktopTestApp::pump() {
+    return pumpPending();
+}
+
+std::string DesktopTestApp::windowText(HWND window) {
+    char text[512] = "";
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::wstring DesktopTestApp::wideWindowText(HWND window) {
+    wchar_t text[512] = L"";
+    SendMessageW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+bool DesktopTestApp::startSockets() {
+    steps.push_back(mainWindow() == nullptr ? "sockets" : "sockets after the windows");
+    return socketsWork;
+}
+
+void DesktopTestApp::stopSockets() {
+    steps.push_back("stop sockets");
+}
+
+void DesktopTestApp::startMonitor() {
+    steps.push_back(mainWindow() == nullptr ? "monitor" : "monitor after the windows");
+    if (!monitorWorks) {
+        throw ThreadCreateException();
+    }
+    idleMonitor.initialize();
+    idleMonitor.start();
+}
+
+void DesktopTestApp::stopMonitor() {
+    steps.push_back(tray().removed() ? "stop monitor, icon gone" : "stop monitor, icon shown");
+    idleMonitor.requestStop(true);
+}
+
+} // namespace kestrum

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "monitor/WorkerThread.h"
+#include "shell/MonitorApp.h"
+
+#include <string>
+#include <vector>
+
+namespace kestrum {
+
+// Records every call the tray makes to the shell; the next calls can be made to fail.
+class RecordingShell : public TrayShell {
+public:
+    struct Call {
+        DWORD message;
+        UINT flags;
+        HICON icon;
+        std::wstring tooltip;
+        HWND window;
+        DWORD size;
+    };
+
+    bool notifyIcon(DWORD message, NOTIFYICONDATAW& record) override;
+    int count(DWORD message) const;
+
+    std::vector<Call> calls;
+    bool succeed = true;
+};
+
+// A worker that only waits to be stopped: the monitor's thread without the network.
+class IdleMonitor : public WorkerThread {
+public:
+    DWORD threadId() const { return threadId_; }
+
+protected:
+    bool run() override;
+
+private:
+    std::atomic<DWORD> threadId_{0};
+};
+
+// The application with its platform steps recorded and the monitor replaced: it never
+// discovers, and the test sets what the monitor window reads.
+class DesktopTestApp : public CMonitorApp {
+public:
+    static constexpr const char* buildDate = "Oct 13 2004";
+
+    DesktopTestApp();
+    ~DesktopTestApp() override;
+
+    MonitorSnapshot monitorSnapshot() const override { return snapshot; }
+    std::int64_t now() const override { return clock; }
+    int messageBox(HWND owner, const char* text, UINT type) override;
+
+    // Start-up as the program does it.
+    bool start() { return initInstance(); }
+    // The exit processing after the message loop.
+    int finish(int exitCode) { return exitInstance(exitCode); }
+    // Handles what is queued; false once WM_QUIT came.
+    bool pump();
+    // A window's text as a screen reader reads it.
+    static std::string windowText(HWND window);
+    static std::wstring wideWindowText(HWND window);
+
+    RecordingShell shell;
+    IdleMonitor idleMonitor;
+    std::vector<std::string> steps;
+    std::vector<std::string> messages;
+    bool socketsWork = true;
+    bool monitorWorks = true;
+    MonitorSnapshot snapshot;
+    std::int64_t clock = 1'000'000;
+
+protected:
+    bool startSockets() override;
+    void stopSockets() override;
+    void startMonitor() override;
+    void stopMonitor() override;
+};
+
+} // namespace kestrum

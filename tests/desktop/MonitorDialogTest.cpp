@@ -1,0 +1,300 @@
+#include "shell/DataExchange.h"
+#include "shell/ResourceIds.h"
+#include "tests/desktop/DesktopTestApp.h"
+
+#include <gtest/gtest.h>
+
+namespace kestrum {
+namespace {
+
+// A started application whose monitor window is on screen.
+class MonitorDialogTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(app_.start());
+        window_ = app_.monitorWindow();
+        app_.pump();
+    }
+
+    void TearDown() override {
+        PostMessageA(window_->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+        app_.messageLoop();
+        app_.finish(0);
+    }
+
+    HWND item(int id) const { return window_->item(id); }
+    std::string text(int id) const { return DesktopTestApp::windowText(item(id)); }
+    std::wstring wideText(int id) const { return DesktopTestApp::wideWindowText(item(id)); }
+
+    // One WM_MONITOR_UPDATE, posted as the monitor posts it and routed by the application.
+    void update(const char* status, std::uint32_t received, std::uint32_t sent, bool published,
+                std::int64_t milliseconds = 1000) {
+        app_.clock += milliseconds;
+        app_.snapshot = {status, received, sent, published};
+        PostMessageA(app_.hiddenOwner().hwnd(), WM_MONITOR_UPDATE, 0, 0);
+        app_.pump();
+    }
+
+    void setEdits(const char* scale, const char* refresh) {
+        SetWindowTextA(item(IDC_SCALE_EDIT), scale);
+        SetWindowTextA(item(IDC_REFRESH_EDIT), refresh);
+    }
+
+    void pressApply() {
+        SendMessageA(window_->hwnd(), WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(item(IDC_APPLY)));
+    }
+
+    void key(WPARAM virtualKey) {
+        SetFocus(item(IDC_REFRESH_EDIT));
+        PostMessageA(item(IDC_REFRESH_EDIT), WM_KEYDOWN, virtualKey, 1);
+        PostMessageA(item(IDC_REFRESH_EDIT), WM_KEYUP, virtualKey, 0xC0000001);
+        app_.pump();
+    }
+
+    std::wstring tooltip() { return app_.tray().record().szTip; }
+
+    DesktopTestApp app_;
+    CMonitorDialog* window_ = nullptr;
+};
+
+TEST_F(MonitorDialogTest, StartsWithItsSettingsAndEmptyReadouts) {
+    EXPECT_EQ(text(IDC_SCALE_EDIT), "30");
+    EXPECT_EQ(text(IDC_REFRESH_EDIT), "500");
+    EXPECT_EQ(text(IDC_STATUS), "Status");
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "0");
+    EXPECT_EQ(text(IDC_SENT_READOUT), "0");
+    EXPECT_EQ(text(IDC_LINK), "tarnwick.example");
+    // The short caption keeps the right-aligned link clear of the Apply button.
+    RECT link{};
+    RECT apply{};
+    GetWindowRect(item(IDC_LINK), &link);
+    GetWindowRect(item(IDC_APPLY), &apply);
+    EXPECT_GE(link.left, apply.right);
+}
+
+TEST_F(MonitorDialogTest, UpdatesShowStatusRatesAndTooltip) {
+    // The first update: status and tooltip only.
+    update("Looking for an UPnP gateway...", 0, 0, false);
+    EXPECT_EQ(text(IDC_STATUS), "Looking for an UPnP gateway...");
+    EXPECT_EQ(tooltip(), L"Looking for an UPnP gateway...");
+    const auto iconChanges = [&] {
+        int changes = 0;
+        for (const auto& call : app_.shell.calls) {
+            changes += call.message == NIM_MODIFY && call.flags == NIF_ICON ? 1 : 0;
+        }
+        return changes;
+    };
+    EXPECT_EQ(iconChanges(), 0);
+
+    // A gateway's name, in any script, and its first counters: still no rates.
+    update("Caf\xC3\xA9 \xE6\x97\xA5", 1'000'000, 2'000'000, true);
+    EXPECT_EQ(wideText(IDC_STATUS), L"Caf\u00E9 \u65E5");
+    EXPECT_EQ(tooltip(), L"Caf\u00E9 \u65E5");
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "0");
+
+    // 45 000 and 10 000 bytes in a second at scale 30: 30 (clamped) and 10.
+    update("Gateway", 1'045'000, 2'010'000, true);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "30");
+    EXPECT_EQ(text(IDC_SENT_READOUT), "10");
+    EXPECT_EQ(tooltip(), L"Gateway\nReceiving (KB/s): 30\n  Sending (KB/s): 10");
+    EXPECT_EQ(iconChanges(), 1);
+
+    // An update within a refresh period is skipped and changes nothing but the status line.
+    update("Gateway", 1'100'000, 2'100'000, true, 100);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "30");
+    EXPECT_EQ(iconChanges(), 1);
+}
+
+TEST_F(MonitorDialogTest, UpdatePostedDuringAModalLoopStillArrives) {
+    // The tray menu runs a modal loop; a thread message would be lost in it.
+    SetTimer(window_->hwnd(), 1, 10, [](HWND window, UINT, UINT_PTR id, DWORD) {
+        KillTimer(window, id);
+        PostMessageA(CApplication::current()->mainWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
+        SetTimer(window, id, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
+    });
+    app_.snapshot.statusText = "During the menu";
+    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_RBUTTONUP);
+    KillTimer(window_->hwnd(), 1);
+    EXPECT_EQ(text(IDC_STATUS), "During the menu");
+}
+
+TEST_F(MonitorDialogTest, ApplyRejectsBadValuesWithTheFrameworkMessagesAndChangesNothing) {
+    const std::string scaleRange = "Please enter an integer between 1 and 1000000.";
+    const std::string refreshRange = "Please enter an integer between 100 and 10000.";
+    const std::string positive = "Please enter a positive integer.";
+    const struct {
+        const char* scale;
+        const char* refresh;
+        std::string message;
+        int focus;
+    } cases[] = {
+        {"0", "1000", scaleRange, IDC_SCALE_EDIT},
+        {"2000000", "1000", scaleRange, IDC_SCALE_EDIT},
+        {"4294967296", "1000", scaleRange, IDC_SCALE_EDIT},
+        {"-5", "1000", positive, IDC_SCALE_EDIT},
+        {"", "1000", positive, IDC_SCALE_EDIT},
+        {"12 KB", "1000", positive, IDC_SCALE_EDIT},
+        {"45", "99", refreshRange, IDC_REFRESH_EDIT},
+        {"45", "10001", refreshRange, IDC_REFRESH_EDIT},
+        {"45", "fast", positive, IDC_REFRESH_EDIT},
+        {"45", " ", positive, IDC_REFRESH_EDIT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.scale) + " / " + c.refresh);
+        app_.messages.clear();
+        setEdits(c.scale, c.refresh);
+        pressApply();
+        EXPECT_EQ(app_.messages, std::vector<std::string>{c.message});
+        EXPECT_EQ(GetFocus(), item(c.focus));
+        // All or nothing: neither setting moves, and the user's text stays for correction.
+        EXPECT_EQ(window_->graphScale(), 30u);
+        EXPECT_EQ(app_.refreshPeriod().get(), 500u);
+        EXPECT_EQ(text(IDC_SCALE_EDIT), c.scale);
+        EXPECT_EQ(text(IDC_REFRESH_EDIT), c.refresh);
+    }
+
+    // After a rejected 0 the rates still come, measured against the last accepted scale.
+    update("Gateway", 0, 0, true);
+    update("Gateway", 20'000, 5'000, true);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "20");
+    EXPECT_EQ(text(IDC_SENT_READOUT), "5");
+}
+
+TEST_F(MonitorDialogTest, ApplyAcceptsBothValuesAtTheirBounds) {
+    const struct {
+        const char* scale;
+        const char* refresh;
+        std::uint32_t expectedScale;
+        std::uint32_t expectedRefresh;
+    } cases[] = {
+        {"1", "100", 1, 100},
+        {"1000000", "10000", 1000000, 10000},
+        {" +100000\t", "250 ", 100000, 250},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scale);
+        setEdits(c.scale, c.refresh);
+        pressApply();
+        EXPECT_TRUE(app_.messages.empty());
+        EXPECT_EQ(window_->graphScale(), c.expectedScale);
+        EXPECT_EQ(app_.refreshPeriod().get(), c.expectedRefresh);
+        EXPECT_EQ(GetFocus(), item(IDC_SCALE_EDIT));
+    }
+    // With scale 100000 a rate of 12 500 KB/s shows in full.
+    update("Gateway", 0, 0, true);
+    update("Gateway", 12'500'000, 0, true);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "12500");
+}
+
+TEST(MonitorDialogDigits, ReadoutsGetTheDigitsTheScaleNeeds) {
+    const struct {
+        std::uint32_t scale;
+        int digits;
+    } cases[] = {{1, 4}, {30, 4}, {9999, 4}, {10000, 5}, {99999, 5}, {100000, 6}, {1000000, 7}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(CMonitorDialog::digitsForScale(c.scale), c.digits) << c.scale;
+    }
+}
+
+TEST_F(MonitorDialogTest, EscapeEnterAndCloseLeaveTheProgramRunning) {
+    key(VK_ESCAPE);
+    EXPECT_TRUE(window_->visible());
+    SendMessageA(window_->hwnd(), WM_COMMAND, IDOK, 0);
+    SendMessageA(window_->hwnd(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(window_->visible());
+
+    // Enter gives the dialog's OK, which changes nothing either.
+    setEdits("60", "1000");
+    key(VK_RETURN);
+    EXPECT_TRUE(window_->visible());
+    EXPECT_EQ(window_->graphScale(), 30u);
+
+    SendMessageA(window_->hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(window_->visible());
+    EXPECT_TRUE(app_.pump());
+    EXPECT_FALSE(app_.tray().removed());
+    EXPECT_EQ(app_.steps.size(), 2u); // nothing stopped
+}
+
+TEST_F(MonitorDialogTest, TrayNotificationsOpenTheWindowOnlyForOurIcon) {
+    window_->show(SW_HIDE);
+    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 7, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(window_->visible());
+    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_LBUTTONDOWN);
+    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_MOUSEMOVE);
+    EXPECT_FALSE(window_->visible());
+    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(window_->visible());
+}
+
+// Chooses an item of the tray menu with the keyboard once the menu is up: down moves to the
+// first item, and each further press to the next one (the separator is skipped).
+struct MenuChoice {
+    static inline int downs = 0;
+    static inline bool menuSeen = false;
+
+    static void CALLBACK choose(HWND window, UINT, UINT_PTR id, DWORD) {
+        KillTimer(window, id);
+        HWND menu = FindWindowA("#32768", nullptr);
+        menuSeen = menu != nullptr && IsWindowVisible(menu);
+        for (int i = 0; i < downs; ++i) {
+            PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+        }
+        PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    }
+};
+
+void chooseFromTrayMenu(HWND window, int downs) {
+    MenuChoice::downs = downs;
+    MenuChoice::menuSeen = false;
+    SetTimer(window, 2, 50, MenuChoice::choose);
+    SendMessageA(window, WM_TRAY_NOTIFY, 131, WM_RBUTTONUP);
+}
+
+TEST_F(MonitorDialogTest, TrayMenuOpensAboutAndExits) {
+    window_->show(SW_HIDE);
+    chooseFromTrayMenu(window_->hwnd(), 1);
+    EXPECT_TRUE(MenuChoice::menuSeen);
+    app_.pump();
+    EXPECT_TRUE(window_->visible());
+
+    chooseFromTrayMenu(window_->hwnd(), 2);
+    app_.pump();
+    EXPECT_TRUE(window_->aboutBox().visible());
+
+    chooseFromTrayMenu(window_->hwnd(), 3);
+    EXPECT_FALSE(app_.pump()); // Exit ended the message loop
+    EXPECT_TRUE(app_.tray().removed());
+    EXPECT_FALSE(window_->visible());
+    EXPECT_EQ(app_.idleMonitor.state(), WorkerThread::State::Finished);
+}
+
+TEST_F(MonitorDialogTest, AboutTwiceShowsOneBoxWithTheBuildSuffixOnce) {
+    CAboutDialog& about = window_->aboutBox();
+    const HWND box = about.hwnd();
+    SendMessageA(window_->hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
+    SendMessageA(about.hwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(about.visible());
+    // The system menu item, with the low bits the system may set.
+    SendMessageA(window_->hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+    EXPECT_TRUE(about.visible());
+    EXPECT_EQ(about.hwnd(), box);
+    EXPECT_EQ(DesktopTestApp::windowText(about.item(IDC_VERSION_TEXT)),
+              "Kestrum Version 1.0 build 041013");
+    EXPECT_EQ(DesktopTestApp::windowText(about.hwnd()), "About Kestrum");
+    EXPECT_EQ(DesktopTestApp::windowText(about.item(IDC_LINK)), "tarnwick.example");
+
+    // Escape and the close button hide it; the monitor window stays.
+    SetFocus(about.item(IDOK));
+    PostMessageA(about.item(IDOK), WM_KEYDOWN, VK_ESCAPE, 1);
+    app_.pump();
+    EXPECT_FALSE(about.visible());
+    SendMessageA(window_->hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
+    SendMessageA(about.hwnd(), WM_CLOSE, 0, 0);
+    EXPECT_FALSE(about.visible());
+    EXPECT_TRUE(window_->visible());
+}
+
+} // namespace
+} // namespace kestrum

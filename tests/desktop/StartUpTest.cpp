@@ -1,0 +1,118 @@
+#include "shell/ResourceIds.h"
+#include "tests/desktop/DesktopTestApp.h"
+
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+
+namespace kestrum {
+namespace {
+
+using Steps = std::vector<std::string>;
+
+bool threadExists(DWORD id) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    bool found = false;
+    for (BOOL more = Thread32First(snapshot, &entry); more && !found;
+         more = Thread32Next(snapshot, &entry)) {
+        found = entry.th32ThreadID == id && entry.th32OwnerProcessID == GetCurrentProcessId();
+    }
+    CloseHandle(snapshot);
+    return found;
+}
+
+TEST(StartUp, SocketsThenMonitorThenWindowsThenTrayIcon) {
+    DesktopTestApp app;
+    ASSERT_TRUE(app.start());
+    // Both platform steps ran before any window existed.
+    EXPECT_EQ(app.steps, (Steps{"sockets", "monitor"}));
+    EXPECT_TRUE(app.messages.empty());
+    EXPECT_EQ(app.buildStamp(), "041013");
+
+    CDialog* owner = app.mainWindow();
+    ASSERT_EQ(owner, &app.hiddenOwner());
+    EXPECT_FALSE(owner->visible());
+    CMonitorDialog* monitor = app.monitorWindow();
+    ASSERT_NE(monitor, nullptr);
+    EXPECT_TRUE(monitor->visible());
+    // Owned by the hidden window, so it has no taskbar button.
+    EXPECT_EQ(GetWindow(monitor->hwnd(), GW_OWNER), owner->hwnd());
+    EXPECT_EQ(GetWindow(monitor->aboutBox().hwnd(), GW_OWNER), owner->hwnd());
+    EXPECT_FALSE(monitor->aboutBox().visible());
+    EXPECT_EQ(DesktopTestApp::windowText(monitor->hwnd()), "Kestrum");
+
+    ASSERT_EQ(app.shell.calls.size(), 1u);
+    const RecordingShell::Call& add = app.shell.calls[0];
+    EXPECT_EQ(add.message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(add.window, monitor->hwnd());
+    EXPECT_EQ(add.tooltip, L"Kestrum");
+    EXPECT_EQ(app.tray().record().uID, 131u);
+    EXPECT_EQ(app.tray().record().uCallbackMessage, 0x8001u);
+    EXPECT_NE(add.icon, nullptr);
+
+    // The system menu carries "&About..." after a separator.
+    HMENU systemMenu = GetSystemMenu(monitor->hwnd(), FALSE);
+    const int items = GetMenuItemCount(systemMenu);
+    char text[32] = "";
+    GetMenuStringA(systemMenu, IDM_ABOUTBOX, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "&About...");
+    EXPECT_EQ(GetMenuItemID(systemMenu, items - 1), static_cast<UINT>(IDM_ABOUTBOX));
+    EXPECT_EQ(GetMenuState(systemMenu, static_cast<UINT>(items - 2), MF_BYPOSITION) & MF_SEPARATOR,
+              static_cast<UINT>(MF_SEPARATOR));
+
+    PostMessageA(monitor->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(app.messageLoop(), 0);
+    app.finish(0);
+}
+
+TEST(StartUp, SocketFailureShowsItsMessageAndEndsBeforeAnyWindow) {
+    DesktopTestApp app;
+    app.socketsWork = false;
+    EXPECT_FALSE(app.start());
+    EXPECT_EQ(app.messages, (Steps{"Windows sockets initialization failed."}));
+    EXPECT_EQ(app.steps, (Steps{"sockets"}));
+    EXPECT_EQ(app.mainWindow(), nullptr);
+    EXPECT_EQ(app.monitorWindow(), nullptr);
+    EXPECT_NE(app.finish(1), 0);
+    EXPECT_TRUE(app.shell.calls.empty());
+    EXPECT_EQ(app.steps, (Steps{"sockets"})); // nothing to stop
+}
+
+TEST(StartUp, MonitorThreadFailureShowsAMessageAndEndsInOrder) {
+    DesktopTestApp app;
+    app.monitorWorks = false;
+    EXPECT_FALSE(app.start());
+    EXPECT_EQ(app.messages, (Steps{"The gateway monitor could not be started."}));
+    EXPECT_EQ(app.mainWindow(), nullptr);
+    app.finish(1);
+    EXPECT_EQ(app.steps, (Steps{"sockets", "monitor", "stop sockets"}));
+    EXPECT_TRUE(app.shell.calls.empty());
+}
+
+TEST(Exit, HidesAndRemovesTheIconFirstThenStopsTheMonitorThenEndsTheLoop) {
+    DesktopTestApp app;
+    ASSERT_TRUE(app.start());
+    CMonitorDialog& monitor = *app.monitorWindow();
+    ASSERT_TRUE(app.pump());
+    SendMessageA(monitor.hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
+    EXPECT_TRUE(monitor.aboutBox().visible());
+    const DWORD monitorThread = app.idleMonitor.threadId();
+    ASSERT_NE(monitorThread, 0u);
+
+    // The tray menu's command reaches the application through the window and its owner.
+    PostMessageA(monitor.hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_EQ(app.messageLoop(), 0);
+    EXPECT_EQ(app.finish(0), 0);
+
+    EXPECT_FALSE(monitor.visible());
+    EXPECT_FALSE(monitor.aboutBox().visible());
+    EXPECT_EQ(app.steps, (Steps{"sockets", "monitor", "stop monitor, icon gone", "stop sockets"}));
+    EXPECT_EQ(app.shell.count(NIM_DELETE), 1);
+    EXPECT_EQ(app.shell.calls.back().message, static_cast<DWORD>(NIM_DELETE));
+    EXPECT_EQ(app.idleMonitor.state(), WorkerThread::State::Finished);
+    EXPECT_FALSE(threadExists(monitorThread));
+}
+
+} // namespace
+} // namespace kestrum
