@@ -1,0 +1,178 @@
+// kestrum-window-reader: finds the running kestrum.exe's window in the same Wine session and
+// reads or drives it the way a screen reader or a user would, for the end-to-end GUI test.
+//
+//   find SECONDS          wait for the window; print its screen rectangle "left top width height"
+//   apply SCALE REFRESH   type both settings into their edits and press Apply
+//   watch SECONDS         every 100 ms print "UNIX_MS status="..." rx=N tx=N" (status in UTF-8)
+//   exit SECONDS          choose Exit from the tray menu and wait for the window to go
+//   hover-tray SECONDS    rest the mouse on the tray icon until a tooltip shows (a Wine virtual
+//                         desktop's taskbar, where the icon is the rightmost one)
+
+#include "shell/ResourceIds.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <windows.h>
+
+namespace {
+
+constexpr UINT trayNotify = 0x8001;
+constexpr WPARAM trayIconId = 131;
+
+HWND findMonitorWindow() {
+    return FindWindowW(L"#32770", L"Kestrum");
+}
+
+std::string utf8(const std::wstring& text) {
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), size, nullptr, nullptr);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+std::string itemText(HWND window, int id) {
+    wchar_t text[256] = L"";
+    SendMessageW(GetDlgItem(window, id), WM_GETTEXT, sizeof text / sizeof text[0],
+                 reinterpret_cast<LPARAM>(text));
+    return utf8(text);
+}
+
+long long unixMilliseconds() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
+}
+
+// Polls every 100 ms for at most seconds; true as soon as ready() holds.
+template <typename Ready> bool waitFor(int seconds, Ready ready) {
+    for (int i = 0; i < seconds * 10; ++i) {
+        if (ready()) {
+            return true;
+        }
+        Sleep(100);
+    }
+    return ready();
+}
+
+int find(int seconds) {
+    HWND window = nullptr;
+    if (!waitFor(seconds, [&] { return (window = findMonitorWindow()) != nullptr; })) {
+        std::fprintf(stderr, "no Kestrum window\n");
+        return 1;
+    }
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    std::printf("%ld %ld %ld %ld\n", rect.left, rect.top, rect.right - rect.left,
+                rect.bottom - rect.top);
+    return 0;
+}
+
+int apply(HWND window, const char* scale, const char* refresh) {
+    SendMessageA(GetDlgItem(window, IDC_SCALE_EDIT), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(scale));
+    SendMessageA(GetDlgItem(window, IDC_REFRESH_EDIT), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(refresh));
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_APPLY, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_APPLY)));
+    return 0;
+}
+
+int watch(HWND window, int seconds) {
+    const long long end = unixMilliseconds() + seconds * 1000LL;
+    while (unixMilliseconds() < end && IsWindow(window)) {
+        std::string status = itemText(window, IDC_STATUS);
+        for (char& c : status) {
+            c = c == '"' || c == '\n' ? '_' : c;
+        }
+        std::printf("%lld status=\"%s\" rx=%s tx=%s\n", unixMilliseconds(), status.c_str(),
+                    itemText(window, IDC_RECEIVED_READOUT).c_str(),
+                    itemText(window, IDC_SENT_READOUT).c_str());
+        std::fflush(stdout);
+        Sleep(100);
+    }
+    return 0;
+}
+
+// The tray menu holds Open, About, a separator and Exit: the fourth stop going down.
+int exitFromTrayMenu(HWND window, int seconds) {
+    PostMessageA(window, trayNotify, trayIconId, WM_RBUTTONUP);
+    HWND menu = nullptr;
+    if (!waitFor(seconds, [&] {
+            menu = FindWindowA("#32768", nullptr);
+            return menu != nullptr && IsWindowVisible(menu);
+        })) {
+        std::fprintf(stderr, "the tray menu did not open\n");
+        return 1;
+    }
+    for (int i = 0; i < 3; ++i) {
+        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+    }
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+    if (!waitFor(seconds, [&] { return !IsWindow(window); })) {
+        std::fprintf(stderr, "the window is still there after Exit\n");
+        return 1;
+    }
+    return 0;
+}
+
+int hoverTray(int seconds) {
+    HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
+    RECT bar{};
+    if (taskbar == nullptr || !GetWindowRect(taskbar, &bar)) {
+        std::fprintf(stderr, "no taskbar\n");
+        return 1;
+    }
+    const int x = bar.right - 12;
+    const int y = (bar.top + bar.bottom) / 2;
+    // Two positions, so that the pointer moves onto the icon.
+    SetCursorPos(x - 1, y);
+    Sleep(100);
+    SetCursorPos(x, y);
+    const bool shown = waitFor(seconds, [] {
+        HWND tip = nullptr;
+        while ((tip = FindWindowExA(nullptr, tip, "tooltips_class32", nullptr)) != nullptr) {
+            if (IsWindowVisible(tip)) {
+                return true;
+            }
+        }
+        return false;
+    });
+    if (!shown) {
+        std::fprintf(stderr, "no tooltip\n");
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "find" && argc == 3) {
+        return find(std::atoi(argv[2]));
+    }
+    if (command == "hover-tray" && argc == 3) {
+        return hoverTray(std::atoi(argv[2]));
+    }
+    HWND window = findMonitorWindow();
+    if (window == nullptr) {
+        std::fprintf(stderr, "no Kestrum window\n");
+        return 1;
+    }
+    if (command == "apply" && argc == 4) {
+        return apply(window, argv[2], argv[3]);
+    }
+    if (command == "watch" && argc == 3) {
+        return watch(window, std::atoi(argv[2]));
+    }
+    if (command == "exit" && argc == 3) {
+        return exitFromTrayMenu(window, std::atoi(argv[2]));
+    }
+    std::fprintf(stderr, "usage: kestrum-window-reader find|apply|watch|exit|hover-tray ...\n");
+    return 2;
+}

@@ -1,0 +1,169 @@
+#!/usr/bin/env bash
+# End-to-end GUI test: kestrum.exe under Wine and Xvfb inside the LAN namespace finds the real
+# gateway daemon (miniupnpd); while traffic of known size passes the gateway's WAN interface, a
+# small Windows program in the same Wine session reads the window's status line and readouts
+# through their window texts. The status must show the gateway's friendly name and the readouts
+# the wire rate within 5%. Exit from the tray menu must leave no process behind. Screenshots at
+# 96 and 144 DPI are kept.
+#
+#   tests/e2e/gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR
+#
+# Needs root, Wine, Xvfb and ImageMagick. The network is that of network.sh; the display and the
+# Wine session are started inside the LAN namespace, so the program's sockets live there.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+windows_build=$(cd "${1:?usage: gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR}" && pwd)
+artefacts=${2:?usage: gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR}
+friendly_name="Kestrum Test Gateway"
+tolerance_percent=5
+send_seconds=10
+exe="$windows_build/shell/kestrum.exe"
+reader="$windows_build/tests/e2e/kestrum-window-reader.exe"
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+# shellcheck source=network.sh
+. "$here/network.sh"
+require_network_tools
+for tool in wine wineserver Xvfb import; do
+    command -v "$tool" >/dev/null || fail "$tool is not installed"
+done
+[ -f "$exe" ] || fail "no program at $exe"
+[ -f "$reader" ] || fail "no window reader at $reader"
+mkdir -p "$artefacts"
+artefacts=$(cd "$artefacts" && pwd)
+
+# A display of our own inside the LAN namespace (X's abstract socket belongs to a namespace);
+# Xvfb picks a free number.
+start_display() {
+    ip netns exec "$lan" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
+        3>"$work/display" 2>"$work/xvfb.log" &
+    local tries
+    for tries in $(seq 100); do
+        if [ -s "$work/display" ]; then
+            export DISPLAY=":$(head -n 1 "$work/display")"
+            return 0
+        fi
+        sleep 0.1
+    done
+    fail "Xvfb did not start"
+}
+
+# A fresh prefix: its wineserver starts inside the LAN namespace, where the sockets are. Every
+# program runs on one virtual desktop, which draws the window frames and the notification area.
+prepare_wine() {
+    export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
+    in_ns "$lan" timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
+        >/dev/null 2>&1
+}
+
+set_dpi() { # dots per inch
+    in_ns "$lan" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1
+    in_ns "$lan" wine reg add 'HKCC\Software\Fonts' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >/dev/null 2>&1
+    # Settings are read when the session starts.
+    in_ns "$lan" wineserver -k 2>/dev/null || true
+    in_ns "$lan" timeout 60 wineserver -w 2>/dev/null || true
+}
+
+reader() { # arguments...
+    in_ns "$lan" timeout 120 wine "$reader" "$@"
+}
+
+start_kestrum() {
+    ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
+    kestrum_pid=$!
+    window_rect=$(reader find 60) || fail "the window did not appear"
+}
+
+# Waits until the status line shows the gateway's friendly name, at most 60 s.
+wait_for_gateway() {
+    local tries
+    for tries in $(seq 60); do
+        reader watch 1 >"$work/status.log" 2>/dev/null || true
+        grep -q "status=\"$friendly_name\"" "$work/status.log" && return 0
+    done
+    fail "the status line never showed \"$friendly_name\""
+}
+
+# The window, and the desktop with the tray icon's tooltip.
+screenshot() { # name
+    local left top width height
+    read -r left top width height <<<"$window_rect"
+    reader hover-tray 10 || echo "(no tray tooltip in $1-desktop.png)"
+    in_ns "$lan" import -window root -crop 800x600+0+0 +repage "$artefacts/$1-desktop.png"
+    in_ns "$lan" import -window root -crop "${width}x${height}+${left}+${top}" +repage \
+        "$artefacts/$1-window.png"
+    echo "screenshot: $artefacts/$1-window.png ($width x $height), $artefacts/$1-desktop.png"
+}
+
+# Exit from the tray menu; the program must end by itself.
+exit_from_tray_menu() {
+    reader exit 30 || fail "Exit from the tray menu did not close the window"
+    local tries
+    for tries in $(seq 150); do
+        kill -0 "$kestrum_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    kill -0 "$kestrum_pid" 2>/dev/null && fail "kestrum.exe still runs 30 s after Exit"
+    wait "$kestrum_pid" || fail "kestrum.exe ended with status $?"
+    local pid
+    for pid in $(ip netns pids "$lan"); do
+        if tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -qi 'kestrum\.exe$'; then
+            fail "a kestrum.exe process ($pid) is left after Exit"
+        fi
+    done
+    echo "Exit from the tray menu: the window closed and kestrum.exe ended with status 0"
+}
+
+make_network
+start_gateway
+start_display
+prepare_wine
+
+# 96 DPI: measure, keep a picture, exit from the tray menu.
+set_dpi 96
+start_kestrum
+wait_for_gateway
+# The default scale of 30 KB/s would clamp the test's rates; 2000 shows them at half and a
+# quarter of the graphs' height.
+reader apply 2000 200
+ip netns exec "$lan" timeout 120 wine "$reader" watch 60 >"$work/watch.log" 2>"$work/watch.err.log" &
+watch_pid=$!
+sleep 2
+plan="$work/window.plan"
+: >"$plan"
+start=$(date +%s%3N)
+send_phase rx "$work/rx.plan" 1000000
+end=$(date +%s%3N)
+echo "rx $start $end $(cut -d' ' -f2- "$work/rx.plan")" >>"$plan"
+start=$(date +%s%3N)
+# The picture while the sent traffic flows: both graphs and the sent readout have something.
+(sleep $((send_seconds / 2 + 1)) && screenshot kestrum-96dpi) &
+screenshot_pid=$!
+send_phase tx "$work/tx.plan" 500000
+end=$(date +%s%3N)
+echo "tx $start $end $(cut -d' ' -f2- "$work/tx.plan")" >>"$plan"
+wait "$screenshot_pid" || fail "no screenshot at 96 DPI"
+kill "$watch_pid" 2>/dev/null || true
+wait "$watch_pid" 2>/dev/null || true
+echo "window readouts at 96 DPI:"
+python3 "$here/check_window_rates.py" "$work/watch.log" "$plan" "$friendly_name" \
+    "$tolerance_percent" || fail "the window's readouts do not match the traffic"
+exit_from_tray_menu
+
+# 144 DPI: the same window, larger; a picture and Exit again.
+set_dpi 144
+start_kestrum
+wait_for_gateway
+sleep 2
+screenshot kestrum-144dpi
+exit_from_tray_menu
+echo "end to end (window): PASSED"
