@@ -1,5 +1,6 @@
 #include "monitor/GatewayMonitor.h"
 
+#include "http/HttpMessage.h"
 #include "monitor/CounterPoller.h"
 #include "net/Exception.h"
 #include "net/Sockets.h"
@@ -7,6 +8,7 @@
 #include "upnp/Service.h"
 #include "upnp/SsdpDiscovery.h"
 
+#include <cstdio>
 #include <memory>
 
 namespace kestrum {
@@ -146,9 +148,25 @@ void GatewayMonitor::discoveryPhase() {
             WorkerThread::sleep(refreshPeriod());
             continue;
         }
-        setStatusText(gateway_->friendlyName);
+        setStatusText(gatewayStatus(*gateway_));
         mode_.store(Mode::Connected);
     }
+}
+
+String GatewayMonitor::gatewayStatus(const Device& gateway) {
+    if (!gateway.friendlyName.isEmpty()) {
+        return gateway.friendlyName;
+    }
+    if (!gateway.modelName.isEmpty()) {
+        return gateway.modelName;
+    }
+    HttpRequest request;
+    request.setUrl(gateway.location);
+    char port[8];
+    std::snprintf(port, sizeof port, ":%u", static_cast<unsigned>(request.port));
+    String address = request.host;
+    address.append(port);
+    return address;
 }
 
 bool GatewayMonitor::adoptFirstGateway(PointerList<Device>& devices) {

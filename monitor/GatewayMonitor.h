@@ -57,6 +57,10 @@ public:
     // The first embedded WAN device (any version) holding the common interface configuration
     // service (any version), or null.
     static Service* findCommonInterfaceService(const Device& root);
+    // The status text of a connected gateway: its friendly name, else its model name, else its
+    // address (host:port of its description), so that the status never claims a search that is
+    // over.
+    static String gatewayStatus(const Device& gateway);
 
 protected:
     bool run() override;

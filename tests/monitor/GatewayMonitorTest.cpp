@@ -167,11 +167,32 @@ TEST_F(GatewayMonitorTest, AGatewayWithoutCountersIsPassedOver) {
     EXPECT_EQ(soapRequests(*countless), 0);
 }
 
-TEST_F(GatewayMonitorTest, AGatewayWithoutFriendlyNameLeavesTheStatusEmpty) {
-    auto router = gateway(description(""));
+TEST_F(GatewayMonitorTest, AGatewayWithoutFriendlyNameShowsItsModelOrAddress) {
+    auto router = gateway(description("<modelName>Model 7</modelName>"));
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
-    EXPECT_TRUE(monitor_->statusText().isEmpty());
+    EXPECT_STREQ(monitor_->statusText().c_str(), "Model 7");
+}
+
+TEST(GatewayStatus, FriendlyNameElseModelNameElseAddress) {
+    const struct {
+        const char* friendlyName;
+        const char* modelName;
+        const char* location;
+        const char* status;
+    } cases[] = {
+        {"Router", "Model 7", "http://192.168.1.1:5000/rootDesc.xml", "Router"},
+        {"", "Model 7", "http://192.168.1.1:5000/rootDesc.xml", "Model 7"},
+        {"", "", "http://192.168.1.1:5000/rootDesc.xml", "192.168.1.1:5000"},
+        {"", "", "http://gateway.lan/desc.xml", "gateway.lan:80"},
+    };
+    for (const auto& c : cases) {
+        Device device;
+        device.friendlyName = c.friendlyName;
+        device.modelName = c.modelName;
+        device.location = c.location;
+        EXPECT_STREQ(GatewayMonitor::gatewayStatus(device).c_str(), c.status) << c.location;
+    }
 }
 
 TEST_F(GatewayMonitorTest, AnIgd2GatewayIsWatched) {
