@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <winternl.h>
 
 namespace kestrum {
 
@@ -50,7 +51,36 @@ void putLittleEndian(std::vector<char>& out, std::uint32_t value, int bytes) {
     }
 }
 
+// The GDI handle table that the process environment block points to (offset 0xF8 on x64):
+// 65536 entries of 24 bytes, the object's type in byte 14, 0 for a free entry.
+int usedGdiHandleEntries() {
+    constexpr std::size_t tableOffset = 0xF8;
+    constexpr std::size_t entryCount = 0x10000;
+    constexpr std::size_t entrySize = 24;
+    constexpr std::size_t typeOffset = 14;
+    PROCESS_BASIC_INFORMATION process{};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process,
+                                  sizeof(process), nullptr) != 0) {
+        return 0;
+    }
+    const auto* environment = reinterpret_cast<const unsigned char*>(process.PebBaseAddress);
+    const auto* table = *reinterpret_cast<const unsigned char* const*>(environment + tableOffset);
+    if (table == nullptr) {
+        return 0;
+    }
+    int used = 0;
+    for (std::size_t entry = 0; entry < entryCount; ++entry) {
+        used += table[entry * entrySize + typeOffset] != 0 ? 1 : 0;
+    }
+    return used;
+}
+
 } // namespace
+
+int ShellTestHost::gdiObjectCount() {
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    return counted != 0 ? static_cast<int>(counted) : usedGdiHandleEntries();
+}
 
 bool ShellTestHost::displayAvailable() {
     if (registerHostClass(&hostProc) == 0) {

@@ -19,6 +19,9 @@ public:
 
     // Whether a window can be opened at all (under Wine: whether an X display is there).
     static bool displayAvailable();
+    // The GDI objects this process holds. Wine's GetGuiResources always answers 0, so there the
+    // used entries of the process's GDI handle table are counted instead.
+    static int gdiObjectCount();
 
     ShellTestHost();
     ~ShellTestHost();
