@@ -111,7 +111,7 @@ void CTrafficGraph::paint() {
 
 // The newest sample lies one column right of the visible area; the line towards it shows it.
 void CTrafficGraph::drawSamples(HDC dc, int width, int height) {
-    HPEN pen = CreatePen(PS_SOLID, 1, lineColour_);
+    HPEN pen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, lineColour_);
     HGDIOBJ previousPen = SelectObject(dc, pen);
     double range = static_cast<double>(upper_) - static_cast<double>(lower_);
     if (range == 0.0) {
