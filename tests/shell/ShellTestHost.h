@@ -9,7 +9,8 @@ namespace kestrum {
 // A visible top-level window on the display, for the pixel tests and the gallery. It creates
 // child controls of an exact client size, lets them paint, and reads their pixels back from the
 // window as they are on screen. Its procedure reflects notifications to subclassed children,
-// as a dialog of the program does.
+// as a dialog of the program does. The hosts of one process take turns on one window; a host
+// destroys the controls it leaves behind.
 class ShellTestHost {
 public:
     static constexpr int clientWidth = 620;
@@ -50,7 +51,6 @@ private:
     static LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
-    HANDLE slot_ = nullptr;
     int nextX_ = 0;
     int nextY_ = 0;
     int rowHeight_ = 0;
