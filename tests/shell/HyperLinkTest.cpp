@@ -1,0 +1,242 @@
+#include "shell/HyperLink.h"
+
+#include "tests/shell/FakeLinkOpener.h"
+#include "tests/shell/GdiObjects.h"
+#include "tests/shell/ShellTestHost.h"
+
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+namespace kestrum {
+namespace {
+
+constexpr const char* address = "http://kestrum.example/";
+constexpr const char* commandKey = "htmlfile\\shell\\open\\command";
+
+struct Fallback {
+    const char* name;
+    std::intptr_t shellResult;
+    std::map<std::string, std::string> classes;
+    std::string command; // empty: no command runs
+    std::intptr_t result;
+};
+
+TEST(LinkOpener, shellFirstThenTheRegisteredBrowser) {
+    const std::string longProgram = "\"C:\\" + std::string(600, 'p') + ".exe\"";
+    const Fallback cases[] = {
+        {"the shell opens it", 42, {{".htm", "htmlfile"}}, "", 42},
+        {"quoted placeholder",
+         31,
+         {{".htm", "htmlfile"}, {commandKey, "\"C:\\Web\\browser.exe\" \"%1\""}},
+         std::string("\"C:\\Web\\browser.exe\"  ") + address,
+         33},
+        {"bare placeholder",
+         31,
+         {{".htm", "htmlfile"}, {commandKey, "browser.exe -new %1 -x"}},
+         std::string("browser.exe -new  ") + address,
+         33},
+        {"quoted placeholder wins over an earlier bare one",
+         31,
+         {{".htm", "htmlfile"}, {commandKey, "b.exe %1 \"%1\""}},
+         std::string("b.exe %1  ") + address,
+         33},
+        {"no placeholder",
+         2,
+         {{".htm", "htmlfile"}, {commandKey, "browser.exe"}},
+         std::string("browser.exe ") + address,
+         33},
+        {"longer than any fixed buffer",
+         2,
+         {{".htm", "htmlfile"}, {commandKey, longProgram + " \"%1\""}},
+         longProgram + "  " + address,
+         33},
+        {"no .htm class", 31, {{commandKey, "browser.exe %1"}}, "", 31},
+        {"empty .htm class", 31, {{".htm", ""}, {commandKey, "browser.exe %1"}}, "", 31},
+        {"no open command", 27, {{".htm", "htmlfile"}}, "", 27},
+        {"empty open command", 27, {{".htm", "htmlfile"}, {commandKey, ""}}, "", 27},
+    };
+    for (const Fallback& fallback : cases) {
+        SCOPED_TRACE(fallback.name);
+        FakeLinkOpener opener;
+        opener.shellResult = fallback.shellResult;
+        opener.classes = fallback.classes;
+        EXPECT_EQ(launchAddress(opener, address, SW_SHOW), fallback.result);
+        EXPECT_EQ(opener.shellOpened, std::vector<std::string>{address});
+        EXPECT_EQ(opener.commands, fallback.command.empty()
+                                       ? std::vector<std::string>{}
+                                       : std::vector<std::string>{fallback.command});
+    }
+}
+
+TEST(LinkOpener, failureTexts) {
+    const std::pair<std::intptr_t, const char*> texts[] = {
+        {0, "The operating system is out\nof memory or resources."},
+        {2, "The specified file was not found."},
+        {26, "A sharing violation occurred. "},
+        {32, "The specified dynamic-link library was not found."},
+        {33, "Unknown Error (33) occurred."},
+        {-1, "Unknown Error (-1) occurred."},
+    };
+    for (const auto& [code, text] : texts) {
+        EXPECT_EQ(openFailureText(code), std::string("Can't open link:\n\n") + text);
+    }
+}
+
+class HyperLinkTest : public testing::Test {
+public:
+    // A link over a static control with the dialog font, so that it underlines and fits its text.
+    HWND createLink(CHyperLink& link, unsigned style) {
+        HWND window = host.createControl(200, 20, L"STATIC", 0, L"Kestrum home page");
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
+                     FALSE);
+        link.setStyle(style);
+        link.setOpener(opener);
+        EXPECT_TRUE(link.subclassWindow(window));
+        link.setAddress(address);
+        return window;
+    }
+
+    int count(COLORREF colour) const {
+        int found = 0;
+        for (int y = 0; y < host.height(); ++y) {
+            for (int x = 0; x < host.width(); ++x) {
+                found += host.pixel(x, y) == colour ? 1 : 0;
+            }
+        }
+        return found;
+    }
+
+    ShellTestHost host;
+    FakeLinkOpener opener;
+};
+
+void click(HWND link) {
+    SendMessageW(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(2, 2));
+    SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+}
+
+struct State {
+    const char* name;
+    unsigned style;
+    std::intptr_t shellResult;
+    void (*enter)(HWND link, HWND host);
+    std::size_t opens;
+    bool captured;
+    COLORREF colour;
+};
+
+TEST_F(HyperLinkTest, coloursAndOpeningInEachState) {
+    constexpr unsigned plain = CHyperLink::defaultStyle;
+    constexpr unsigned hoverColour = plain | CHyperLink::hoverColourStyle;
+    const State states[] = {
+        {"unvisited", plain, 42, [](HWND, HWND) {}, 0, false, CHyperLink::unvisitedColour},
+        {"focused", plain, 42, [](HWND link, HWND) { SetFocus(link); }, 0, false,
+         CHyperLink::focusedColour},
+        {"clicked keeps the focus", plain, 42, [](HWND link, HWND) { click(link); }, 1, false,
+         CHyperLink::focusedColour},
+        {"visited", plain, 42,
+         [](HWND link, HWND parent) {
+             click(link);
+             SetFocus(parent);
+         },
+         1, false, CHyperLink::visitedColour},
+        {"open fails", plain, 2,
+         [](HWND link, HWND parent) {
+             click(link);
+             SetFocus(parent);
+         },
+         1, false, CHyperLink::unvisitedColour},
+        {"released without a press", plain, 42,
+         [](HWND link, HWND) { SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2)); }, 0, false,
+         CHyperLink::unvisitedColour},
+        {"released with the focus", plain, 42,
+         [](HWND link, HWND) {
+             SetFocus(link);
+             SendMessageW(link, WM_LBUTTONUP, 0, MAKELPARAM(2, 2));
+         },
+         1, false, CHyperLink::focusedColour},
+        {"space bar", plain, 42,
+         [](HWND link, HWND) {
+             SetFocus(link);
+             SendMessageW(link, WM_KEYDOWN, VK_SPACE, 0);
+         },
+         1, false, CHyperLink::focusedColour},
+        {"hover, default style", plain, 42,
+         [](HWND link, HWND) { SendMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2)); }, 0, true,
+         CHyperLink::unvisitedColour},
+        {"hover", hoverColour, 42,
+         [](HWND link, HWND) { SendMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2)); }, 0, true,
+         CHyperLink::hoverColour},
+        {"moved off", hoverColour, 42,
+         [](HWND link, HWND) {
+             SendMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+             SendMessageW(link, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 2));
+         },
+         0, false, CHyperLink::unvisitedColour},
+    };
+    const COLORREF colours[] = {CHyperLink::unvisitedColour, CHyperLink::visitedColour,
+                                CHyperLink::focusedColour, CHyperLink::hoverColour};
+    for (const State& state : states) {
+        SCOPED_TRACE(state.name);
+        CHyperLink link;
+        opener = FakeLinkOpener{};
+        opener.shellResult = state.shellResult;
+        HWND window = createLink(link, state.style);
+        state.enter(window, host.window());
+        host.capture(window);
+        EXPECT_EQ(opener.shellOpened.size(), state.opens);
+        EXPECT_EQ(GetCapture() == window, state.captured);
+        EXPECT_EQ(opener.failures.size(), state.shellResult <= 32 ? state.opens : 0u);
+        for (COLORREF colour : colours) {
+            EXPECT_EQ(count(colour) > 0, colour == state.colour) << std::hex << colour;
+        }
+        // Fitted to its text, the underline runs across the whole control.
+        int longestRow = 0;
+        for (int y = 0; y < host.height(); ++y) {
+            int row = 0;
+            for (int x = 0; x < host.width(); ++x) {
+                row += host.pixel(x, y) == state.colour ? 1 : 0;
+            }
+            longestRow = std::max(longestRow, row);
+        }
+        EXPECT_EQ(longestRow, host.width());
+        ReleaseCapture();
+        DestroyWindow(window);
+    }
+}
+
+TEST_F(HyperLinkTest, failureMessageAndHandCursor) {
+    CHyperLink link;
+    opener.shellResult = 2;
+    opener.classes = {{".htm", "htmlfile"}, {commandKey, "\"C:\\Web\\browser.exe\" \"%1\""}};
+    opener.commandResult = 5;
+    HWND window = createLink(link, CHyperLink::defaultStyle);
+    click(window);
+    ASSERT_EQ(opener.failures.size(), 1u);
+    EXPECT_EQ(opener.failures[0],
+              "Can't open link:\n\nThe operating system denied\naccess to the specified file.");
+    EXPECT_EQ(opener.commands.size(), 1u);
+
+    SetCursor(nullptr);
+    EXPECT_EQ(SendMessageW(window, WM_SETCURSOR, reinterpret_cast<WPARAM>(window),
+                           MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)),
+              TRUE);
+    EXPECT_NE(GetCursor(), nullptr);
+    EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, 0), HTCLIENT);
+}
+
+TEST_F(HyperLinkTest, paintingLeavesNoGdiObjectsBehind) {
+    CHyperLink link;
+    HWND window = createLink(link, CHyperLink::defaultStyle | CHyperLink::hoverColourStyle);
+    SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+    repaint(window, 1);
+    const long before = gdiObjectCount();
+    repaint(window, 10000);
+    EXPECT_EQ(gdiObjectCount(), before);
+    ReleaseCapture();
+}
+
+} // namespace
+} // namespace kestrum
