@@ -91,9 +91,7 @@ void CHyperLink::onSubclassed() {
 }
 
 bool CHyperLink::preTranslateMessage(MSG& message) {
-    if (message.hwnd == hwnd()) {
-        tooltip_.relay(message);
-    }
+    tooltip_.relay(message);
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "tests/shell/Picture.h"
 
+#include "shell/Dib32.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -8,13 +10,7 @@ namespace kestrum {
 HBITMAP createPicture(std::span<const char* const> rows, std::span<const Ink> inks) {
     const int width = rows.empty() ? 0 : static_cast<int>(std::strlen(rows[0]));
     const int height = static_cast<int>(rows.size());
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = topDown32BitInfo(width, height);
     void* bits = nullptr;
     HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (picture == nullptr) {
@@ -29,8 +25,7 @@ HBITMAP createPicture(std::span<const char* const> rows, std::span<const Ink> in
                     colour = ink.colour;
                 }
             }
-            *pixel++ = static_cast<std::uint32_t>(GetRValue(colour)) << 16 |
-                       static_cast<std::uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
+            *pixel++ = colourPixel(colour);
         }
     }
     GdiFlush();

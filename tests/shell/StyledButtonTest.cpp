@@ -5,6 +5,7 @@
 #include "tests/shell/ShellTestHost.h"
 
 #include <gtest/gtest.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -100,15 +101,8 @@ constexpr const char* glyph[] = {"rrrrrr", "r....r", "r....r", "rrrrrr"};
 constexpr Ink glyphInks[] = {{'r', ink}};
 
 class StyledButtonTest : public testing::Test {
-protected:
+public:
     void SetUp() override {
-        window = host.createControl(buttonWidth, buttonHeight, L"BUTTON", BS_DEFPUSHBUTTON);
-        ASSERT_TRUE(button.subclassWindow(window));
-        ASSERT_TRUE(button.makeTexture(CStyledButton::shadedTexture, 0, 30, 40,
-                                       GetSysColor(COLOR_BTNFACE)));
-        ASSERT_EQ(button.setBitmaps(createPicture(glyph, glyphInks), RGB(255, 255, 255),
-                                    CStyledButton::darkerCopy(), RGB(255, 255, 255)),
-                  0);
         const ShadeColours system = ShadeColours::system();
         normal = shadePalette(system);
         for (COLORREF& colour : normal) {
@@ -118,15 +112,37 @@ protected:
         for (COLORREF& colour : hover) {
             colour = blendColour(colour, system.highlight, 30);
         }
+        createButton();
     }
 
-public:
+    // A fresh button as the monitor window sets it up, in place of the one before.
+    void createButton() {
+        if (window != nullptr) {
+            DestroyWindow(window);
+        }
+        button = std::make_unique<CountingButton>();
+        window = host.createControl(buttonWidth, buttonHeight, L"BUTTON", BS_DEFPUSHBUTTON);
+        ASSERT_TRUE(button->subclassWindow(window));
+        // Test programs run side by side, and another one may be the active application.
+        button->setTrackWhileInactive(true);
+        ASSERT_TRUE(button->makeTexture(CStyledButton::shadedTexture, 0, 30, 40,
+                                        GetSysColor(COLOR_BTNFACE)));
+        ASSERT_EQ(button->setBitmaps(createPicture(glyph, glyphInks), RGB(255, 255, 255),
+                                     CStyledButton::darkerCopy(), RGB(255, 255, 255)),
+                  0);
+    }
+
     // Moves the real pointer too, so that the system's own leave tracking agrees.
     void movePointer(int x, int y, WPARAM keys = 0) {
         POINT screen{x, y};
         ClientToScreen(window, &screen);
         SetCursorPos(screen.x, screen.y);
         SendMessageW(window, WM_MOUSEMOVE, keys, MAKELPARAM(x, y));
+    }
+
+    void press() {
+        movePointer(24, 10);
+        SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 10));
     }
 
     // The noise may raise an index by up to 2.
@@ -140,10 +156,9 @@ public:
                            << ", palette index " << std::dec << index << " expected";
     }
 
-public:
     ShellTestHost host;
     HWND window = nullptr;
-    CountingButton button;
+    std::unique_ptr<CountingButton> button;
     TexturePalette normal{};
     TexturePalette hover{};
 };
@@ -160,6 +175,7 @@ struct Look {
 TEST_F(StyledButtonTest, normalHoverAndPressedLooks) {
     const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW);
     const COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+    // Each look starts from a fresh button.
     const Look looks[] = {
         {"normal", [](StyledButtonTest&) {}, false, 0, {noFrame, noFrame}, darkerColour(ink)},
         {"hover",
@@ -168,22 +184,22 @@ TEST_F(StyledButtonTest, normalHoverAndPressedLooks) {
          0,
          {light, shadow},
          ink},
-        {"pressed",
-         [](StyledButtonTest& t) {
-             SendMessageW(t.window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 10));
-         },
-         true,
-         1,
-         {shadow, light},
-         ink},
+        {"pressed", [](StyledButtonTest& t) { t.press(); }, true, 1, {shadow, light}, ink},
         {"left while held",
-         [](StyledButtonTest& t) { t.movePointer(-30, -5, MK_LBUTTON); },
+         [](StyledButtonTest& t) {
+             t.press();
+             t.movePointer(-30, -5, MK_LBUTTON);
+         },
          false,
          0,
          {noFrame, noFrame},
          darkerColour(ink)},
         {"released outside",
-         [](StyledButtonTest& t) { SendMessageW(t.window, WM_LBUTTONUP, 0, MAKELPARAM(-30, -5)); },
+         [](StyledButtonTest& t) {
+             t.press();
+             t.movePointer(-30, -5, MK_LBUTTON);
+             SendMessageW(t.window, WM_LBUTTONUP, 0, MAKELPARAM(-30, -5));
+         },
          false,
          0,
          {noFrame, noFrame},
@@ -201,8 +217,16 @@ TEST_F(StyledButtonTest, normalHoverAndPressedLooks) {
                             {1, 9, 239},  {45, 9, 48},  {5, 14, 175}};
     for (const Look& look : looks) {
         SCOPED_TRACE(look.name);
-        look.enter(*this);
-        host.capture(window);
+        // Another test program may take the activation, which releases a pressed button; the
+        // look is then shown again.
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            createButton();
+            look.enter(*this);
+            host.capture(window);
+            if (look.shift == 0 || (SendMessageW(window, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0) {
+                break;
+            }
+        }
         const TexturePalette& palette = look.hovered ? hover : normal;
         const int shift = look.hovered ? look.shift : 0;
         for (const Shade& shade : shades) {
@@ -260,20 +284,19 @@ TEST_F(StyledButtonTest, defaultButtonClicksAndBitmapFailures) {
                      MAKELPARAM(5, 5));
     }
     host.pumpMessages();
-    EXPECT_EQ(button.clicks, 2);
+    EXPECT_EQ(button->clicks, 2);
 
     // Not a bitmap: its size cannot be read, and the button paints without bitmaps.
-    EXPECT_EQ(button.setBitmaps(reinterpret_cast<HBITMAP>(CreatePen(PS_SOLID, 1, 0)), 0,
-                                CStyledButton::darkerCopy(), 0),
+    EXPECT_EQ(button->setBitmaps(reinterpret_cast<HBITMAP>(CreatePen(PS_SOLID, 1, 0)), 0,
+                                 CStyledButton::darkerCopy(), 0),
               1);
-    EXPECT_EQ(button.setBitmaps(nullptr, 0, nullptr, 0), 0);
+    EXPECT_EQ(button->setBitmaps(nullptr, 0, nullptr, 0), 0);
     host.capture(window);
     expectShade(normal, 21, 8, 128);
 }
 
 TEST_F(StyledButtonTest, paintingLeavesNoGdiObjectsBehind) {
-    movePointer(24, 10);
-    SendMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(24, 10));
+    press();
     repaint(window, 1);
     const long before = gdiObjectCount();
     repaint(window, 10000);
