@@ -127,8 +127,8 @@ void CSegmentDisplay::paint() {
     {
         COffscreenDC offscreen(target, &client, true);
         HDC dc = offscreen.dc();
-        HPEN litPen = CreatePen(PS_SOLID, 1, lit_);
-        HPEN unlitPen = CreatePen(PS_SOLID, 1, unlit_);
+        HPEN litPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, lit_);
+        HPEN unlitPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, unlit_);
         HGDIOBJ previousPen = SelectObject(dc, unlitPen);
         fillSolid(dc, client, background_);
         drawDigits(dc, client.right, client.bottom, litPen, unlitPen);

@@ -53,19 +53,24 @@ void CTextLabel::setText(const char* utf8) {
 }
 
 void CTextLabel::onSubclassed() {
-    if (!text_.empty()) {
-        return;
+    if (text_.empty()) {
+        const auto length = static_cast<std::size_t>(defaultProc(WM_GETTEXTLENGTH, 0, 0));
+        std::wstring text(length + 1, L'\0');
+        const auto copied = static_cast<std::size_t>(
+            defaultProc(WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
+        text.resize(std::min(copied, length));
+        text_ = std::move(text);
     }
-    const auto length = static_cast<std::size_t>(defaultProc(WM_GETTEXTLENGTH, 0, 0));
-    std::wstring text(length + 1, L'\0');
-    const auto copied = static_cast<std::size_t>(
-        defaultProc(WM_GETTEXT, length + 1, reinterpret_cast<LPARAM>(text.data())));
-    text.resize(std::min(copied, length));
-    text_ = std::move(text);
+    // Whatever the static control drew before is not ours to copy.
+    refresh();
 }
 
 void CTextLabel::setWideText(std::wstring text) {
     text_ = std::move(text);
+    refresh();
+}
+
+void CTextLabel::refresh() {
     if (hwnd() == nullptr) {
         return;
     }

@@ -25,6 +25,8 @@ protected:
 
 private:
     void setWideText(std::wstring text);
+    // Repaints at once over a freshly painted parent; nothing before a window is attached.
+    void refresh();
     void paint();
 
     HFONT font_;

@@ -36,7 +36,7 @@ void CTrafficGraph::setRange(int lower, int upper) {
     redraw();
 }
 
-void CTrafficGraph::setSamples(const int* values, int count, bool redraw) {
+void CTrafficGraph::setSamples(const int* values, int count, bool repaint) {
     if (values == nullptr || count < 1) {
         return;
     }
@@ -52,20 +52,20 @@ void CTrafficGraph::setSamples(const int* values, int count, bool redraw) {
             throw MemoryException();
         }
     }
-    if (redraw) {
-        this->redraw();
+    if (repaint) {
+        redraw();
     }
 }
 
-void CTrafficGraph::fill(unsigned char value, bool redraw) {
+void CTrafficGraph::fill(unsigned char value, bool repaint) {
     const auto byte = static_cast<unsigned>(value);
     const auto sample = static_cast<int>(byte * 0x01010101u);
     {
         std::lock_guard guard(lock_);
         std::fill(samples_.begin(), samples_.end(), sample);
     }
-    if (redraw) {
-        this->redraw();
+    if (repaint) {
+        redraw();
     }
 }
 
@@ -111,7 +111,7 @@ void CTrafficGraph::paint() {
 
 // The newest sample lies one column right of the visible area; the line towards it shows it.
 void CTrafficGraph::drawSamples(HDC dc, int width, int height) {
-    HPEN pen = CreatePen(PS_SOLID, 1, lineColour_);
+    HPEN pen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, lineColour_);
     HGDIOBJ previousPen = SelectObject(dc, pen);
     double range = static_cast<double>(upper_) - static_cast<double>(lower_);
     if (range == 0.0) {

@@ -15,10 +15,10 @@ public:
 
     void setRange(int lower, int upper);
     // Takes a copy of count values, oldest first; a null pointer or a count below 1 changes
-    // nothing. Throws MemoryException when the copy cannot be stored.
-    void setSamples(const int* values, int count, bool redraw);
+    // nothing; repaint redraws afterwards. Throws MemoryException when the copy cannot be stored.
+    void setSamples(const int* values, int count, bool repaint);
     // Every sample becomes the integer whose four bytes all equal value.
-    void fill(unsigned char value, bool redraw);
+    void fill(unsigned char value, bool repaint);
     // Plain stores; the caller redraws.
     void setLineColour(COLORREF colour) { lineColour_ = colour; }
     void setBackgroundColour(COLORREF colour) { backgroundColour_ = colour; }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <winternl.h>
 
 namespace kestrum {
 
@@ -28,13 +29,12 @@ ATOM registerHostClass(WNDPROC procedure) {
 }
 
 // Test programs run side by side on one display; windows that overlap would paint over each
-// other, so each host takes a free place on the screen, held by a named mutex while it lives.
-int claimSlot(HANDLE& slot) {
+// other, so each process takes a free place on the screen, held by a named mutex until it ends.
+int claimSlot() {
     for (int index = 0; index < slotColumns * slotRows; ++index) {
         const std::wstring name = L"Kestrum.ShellTestHost.Slot" + std::to_wstring(index);
         HANDLE mutex = CreateMutexW(nullptr, TRUE, name.c_str());
         if (mutex != nullptr && GetLastError() != ERROR_ALREADY_EXISTS) {
-            slot = mutex;
             return index;
         }
         if (mutex != nullptr) {
@@ -44,13 +44,58 @@ int claimSlot(HANDLE& slot) {
     return 0; // all taken: share the first place rather than not run
 }
 
+// One window serves every host of the process, and the process's end removes it: under Wine
+// without a window manager, taking a window off the display costs two seconds.
+HWND sharedWindow(WNDPROC procedure) {
+    static const HWND window = [procedure] {
+        registerHostClass(procedure);
+        const int slot = claimSlot();
+        const int left = (slot % slotColumns) * (ShellTestHost::clientWidth + spacing);
+        const int top = (slot / slotColumns) * (ShellTestHost::clientHeight + spacing);
+        // A popup has no frame, so its client area is the whole window.
+        return CreateWindowExW(0, hostClass, L"Kestrum test", WS_POPUP | WS_VISIBLE, left, top,
+                               ShellTestHost::clientWidth, ShellTestHost::clientHeight, nullptr,
+                               nullptr, GetModuleHandleW(nullptr), nullptr);
+    }();
+    return window;
+}
+
 void putLittleEndian(std::vector<char>& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
         out.push_back(static_cast<char>((value >> (8 * i)) & 0xFFu));
     }
 }
 
+// The GDI handle table that the process environment block points to (offset 0xF8 on x64):
+// 65536 entries of 24 bytes, the object's type in byte 14, 0 for a free entry.
+int usedGdiHandleEntries() {
+    constexpr std::size_t tableOffset = 0xF8;
+    constexpr std::size_t entryCount = 0x10000;
+    constexpr std::size_t entrySize = 24;
+    constexpr std::size_t typeOffset = 14;
+    PROCESS_BASIC_INFORMATION process{};
+    if (NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process,
+                                  sizeof(process), nullptr) != 0) {
+        return 0;
+    }
+    const auto* environment = reinterpret_cast<const unsigned char*>(process.PebBaseAddress);
+    const auto* table = *reinterpret_cast<const unsigned char* const*>(environment + tableOffset);
+    if (table == nullptr) {
+        return 0;
+    }
+    int used = 0;
+    for (std::size_t entry = 0; entry < entryCount; ++entry) {
+        used += table[entry * entrySize + typeOffset] != 0 ? 1 : 0;
+    }
+    return used;
+}
+
 } // namespace
+
+int ShellTestHost::gdiObjectCount() {
+    const DWORD counted = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+    return counted != 0 ? static_cast<int>(counted) : usedGdiHandleEntries();
+}
 
 bool ShellTestHost::displayAvailable() {
     if (registerHostClass(&hostProc) == 0) {
@@ -65,29 +110,19 @@ bool ShellTestHost::displayAvailable() {
     return true;
 }
 
-ShellTestHost::ShellTestHost() {
-    registerHostClass(&hostProc);
-    const int slot = claimSlot(slot_);
-    const int left = (slot % slotColumns) * (clientWidth + spacing);
-    const int top = (slot / slotColumns) * (clientHeight + spacing);
-    // A popup has no frame, so its client area is the whole window.
-    window_ = CreateWindowExW(0, hostClass, L"Kestrum test", WS_POPUP | WS_VISIBLE, left, top,
-                              clientWidth, clientHeight, nullptr, nullptr,
-                              GetModuleHandleW(nullptr), nullptr);
+ShellTestHost::ShellTestHost() : window_(sharedWindow(&hostProc)) {
     nextX_ = spacing;
     nextY_ = spacing;
     pumpMessages();
 }
 
 ShellTestHost::~ShellTestHost() {
-    if (window_ != nullptr) {
-        DestroyWindow(window_);
+    for (HWND child = nullptr; (child = GetWindow(window_, GW_CHILD)) != nullptr;) {
+        if (!DestroyWindow(child)) {
+            break;
+        }
     }
     pumpMessages();
-    if (slot_ != nullptr) {
-        ReleaseMutex(slot_);
-        CloseHandle(slot_);
-    }
 }
 
 HWND ShellTestHost::createControl(int width, int height, const wchar_t* className, DWORD style,

@@ -9,7 +9,8 @@ namespace kestrum {
 // A visible top-level window on the display, for the pixel tests and the gallery. It creates
 // child controls of an exact client size, lets them paint, and reads their pixels back from the
 // window as they are on screen. Its procedure reflects notifications to subclassed children,
-// as a dialog of the program does.
+// as a dialog of the program does. The hosts of one process take turns on one window; a host
+// destroys the controls it leaves behind.
 class ShellTestHost {
 public:
     static constexpr int clientWidth = 620;
@@ -19,6 +20,9 @@ public:
 
     // Whether a window can be opened at all (under Wine: whether an X display is there).
     static bool displayAvailable();
+    // The GDI objects this process holds. Wine's GetGuiResources always answers 0, so there the
+    // used entries of the process's GDI handle table are counted instead.
+    static int gdiObjectCount();
 
     ShellTestHost();
     ~ShellTestHost();
@@ -47,7 +51,6 @@ private:
     static LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
-    HANDLE slot_ = nullptr;
     int nextX_ = 0;
     int nextY_ = 0;
     int rowHeight_ = 0;

@@ -37,7 +37,9 @@ std::unique_ptr<CTrafficGraph> monitorGraph(HWND window, COLORREF line) {
     graph->setBackgroundColour(RGB(0, 0, 0));
     graph->fill(0, true);
     graph->setBorder(true);
+    graph->redraw();
     graph->setSunken(true);
+    graph->redraw();
     return graph;
 }
 
@@ -68,15 +70,16 @@ constexpr Scene scenes[] = {
     {"graph-range-zero", L"STATIC", 0, width, height,
      [](HWND window) -> std::unique_ptr<CSubclassedWindow> {
          auto graph = monitorGraph(window, RGB(50, 255, 50));
-         const int samples[] = {0, 0, 0, 0};
+         // Anything above 0 is far above the top: the rise shows as one vertical line.
+         const int samples[] = {0, 0, 1, 1};
          graph->setRange(0, 0);
          graph->setSamples(samples, 4, true);
          return graph;
      }},
     {"graph-single-sample", L"STATIC", 0, width, height,
      [](HWND window) -> std::unique_ptr<CSubclassedWindow> {
-         auto graph = monitorGraph(window, RGB(50, 255, 50));
-         const int sample = 15;
+         auto graph = attach(window); // one pixel at x = 0, which a border would cover
+         const int sample = 50;
          graph->setSamples(&sample, 1, true);
          return graph;
      }},
