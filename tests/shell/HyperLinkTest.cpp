@@ -1,7 +1,7 @@
 #include "shell/HyperLink.h"
 
 #include "tests/shell/FakeLinkOpener.h"
-#include "tests/shell/GdiObjects.h"
+#include "tests/shell/RepaintLeakCheck.h"
 #include "tests/shell/ShellTestHost.h"
 
 #include <algorithm>
@@ -244,10 +244,7 @@ TEST_F(HyperLinkTest, paintingLeavesNoGdiObjectsBehind) {
     CHyperLink link;
     HWND window = createLink(link, CHyperLink::defaultStyle | CHyperLink::hoverColourStyle);
     SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
-    repaint(window, 1);
-    const long before = gdiObjectCount();
-    repaint(window, 10000);
-    EXPECT_EQ(gdiObjectCount(), before);
+    expectRepaintingKeepsGdiObjects(window);
     ReleaseCapture();
 }
 

@@ -1,7 +1,7 @@
 #include "shell/StyledButton.h"
 
-#include "tests/shell/GdiObjects.h"
 #include "tests/shell/Picture.h"
+#include "tests/shell/RepaintLeakCheck.h"
 #include "tests/shell/ShellTestHost.h"
 
 #include <gtest/gtest.h>
@@ -297,10 +297,7 @@ TEST_F(StyledButtonTest, defaultButtonClicksAndBitmapFailures) {
 
 TEST_F(StyledButtonTest, paintingLeavesNoGdiObjectsBehind) {
     press();
-    repaint(window, 1);
-    const long before = gdiObjectCount();
-    repaint(window, 10000);
-    EXPECT_EQ(gdiObjectCount(), before);
+    expectRepaintingKeepsGdiObjects(window);
 }
 
 } // namespace
