@@ -19,56 +19,45 @@ constexpr const char* commandKey = "htmlfile\\shell\\open\\command";
 struct Fallback {
     const char* name;
     std::intptr_t shellResult;
-    std::map<std::string, std::string> classes;
-    std::string command; // empty: no command runs
-    std::intptr_t result;
+    const char* pageClass;  // the ".htm" class, null when missing
+    const char* registered; // its open command, null when missing
+    const char* runs;       // what the command line holds before the address, null for none
 };
 
 TEST(LinkOpener, shellFirstThenTheRegisteredBrowser) {
-    const std::string longProgram = "\"C:\\" + std::string(600, 'p') + ".exe\"";
     const Fallback cases[] = {
-        {"the shell opens it", 42, {{".htm", "htmlfile"}}, "", 42},
-        {"quoted placeholder",
-         31,
-         {{".htm", "htmlfile"}, {commandKey, "\"C:\\Web\\browser.exe\" \"%1\""}},
-         std::string("\"C:\\Web\\browser.exe\"  ") + address,
-         33},
-        {"bare placeholder",
-         31,
-         {{".htm", "htmlfile"}, {commandKey, "browser.exe -new %1 -x"}},
-         std::string("browser.exe -new  ") + address,
-         33},
-        {"quoted placeholder wins over an earlier bare one",
-         31,
-         {{".htm", "htmlfile"}, {commandKey, "b.exe %1 \"%1\""}},
-         std::string("b.exe %1  ") + address,
-         33},
-        {"no placeholder",
-         2,
-         {{".htm", "htmlfile"}, {commandKey, "browser.exe"}},
-         std::string("browser.exe ") + address,
-         33},
-        {"longer than any fixed buffer",
-         2,
-         {{".htm", "htmlfile"}, {commandKey, longProgram + " \"%1\""}},
-         longProgram + "  " + address,
-         33},
-        {"no .htm class", 31, {{commandKey, "browser.exe %1"}}, "", 31},
-        {"empty .htm class", 31, {{".htm", ""}, {commandKey, "browser.exe %1"}}, "", 31},
-        {"no open command", 27, {{".htm", "htmlfile"}}, "", 27},
-        {"empty open command", 27, {{".htm", "htmlfile"}, {commandKey, ""}}, "", 27},
+        {"the shell opens it", 42, "htmlfile", "b.exe %1", nullptr},
+        {"quoted placeholder", 31, "htmlfile", "\"C:\\b.exe\" \"%1\"", "\"C:\\b.exe\"  "},
+        {"bare placeholder", 31, "htmlfile", "b.exe -new %1 -x", "b.exe -new  "},
+        {"quoted placeholder first", 31, "htmlfile", "b.exe %1 \"%1\"", "b.exe %1  "},
+        {"no placeholder", 2, "htmlfile", "b.exe", "b.exe "},
+        {"no .htm class", 31, nullptr, "b.exe %1", nullptr},
+        {"empty .htm class", 31, "", "b.exe %1", nullptr},
+        {"no open command", 27, "htmlfile", nullptr, nullptr},
+        {"empty open command", 27, "htmlfile", "", nullptr},
     };
     for (const Fallback& fallback : cases) {
         SCOPED_TRACE(fallback.name);
         FakeLinkOpener opener;
         opener.shellResult = fallback.shellResult;
-        opener.classes = fallback.classes;
-        EXPECT_EQ(launchAddress(opener, address, SW_SHOW), fallback.result);
+        const std::string pageClass = fallback.pageClass != nullptr ? fallback.pageClass : "";
+        if (fallback.pageClass != nullptr) {
+            opener.classes[".htm"] = pageClass;
+        }
+        if (fallback.registered != nullptr) {
+            opener.classes[pageClass + "\\shell\\open\\command"] = fallback.registered;
+        }
+        EXPECT_EQ(launchAddress(opener, address, SW_SHOW),
+                  fallback.runs != nullptr ? opener.commandResult : fallback.shellResult);
         EXPECT_EQ(opener.shellOpened, std::vector<std::string>{address});
-        EXPECT_EQ(opener.commands, fallback.command.empty()
-                                       ? std::vector<std::string>{}
-                                       : std::vector<std::string>{fallback.command});
+        EXPECT_EQ(opener.commands,
+                  fallback.runs == nullptr
+                      ? std::vector<std::string>{}
+                      : std::vector<std::string>{fallback.runs + std::string(address)});
     }
+    // No fixed buffer: a command of any length comes out whole.
+    const std::string program = "\"C:\\" + std::string(600, 'p') + ".exe\"";
+    EXPECT_EQ(browserCommand(program + " \"%1\"", address), program + "  " + address);
 }
 
 TEST(LinkOpener, failureTexts) {
