@@ -76,11 +76,16 @@ TEST(LinkOpener, failureTexts) {
 
 class HyperLinkTest : public testing::Test {
 public:
-    // A link over a static control with the dialog font, so that it underlines and fits its text.
-    HWND createLink(CHyperLink& link, unsigned style) {
-        HWND window = host.createControl(200, 20, L"STATIC", 0, L"Kestrum home page");
+    // A static control with the dialog font, so that the link underlines and fits its text.
+    HWND createStatic(DWORD alignment) {
+        HWND window = host.createControl(200, 20, L"STATIC", alignment, L"Kestrum home page");
         SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
                      FALSE);
+        return window;
+    }
+
+    HWND createLink(CHyperLink& link, unsigned style) {
+        HWND window = createStatic(SS_LEFT);
         link.setStyle(style);
         link.setOpener(opener);
         EXPECT_TRUE(link.subclassWindow(window));
@@ -227,6 +232,34 @@ TEST_F(HyperLinkTest, failureMessageAndHandCursor) {
               TRUE);
     EXPECT_NE(GetCursor(), nullptr);
     EXPECT_EQ(SendMessageW(window, WM_NCHITTEST, 0, 0), HTCLIENT);
+}
+
+RECT rectInParent(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+TEST_F(HyperLinkTest, fitsItsTextKeepingTheAlignedEdge) {
+    for (const DWORD alignment : {DWORD{SS_LEFT}, DWORD{SS_CENTER}, DWORD{SS_RIGHT}}) {
+        HWND window = createStatic(alignment);
+        const RECT before = rectInParent(window);
+        CHyperLink link;
+        link.setOpener(opener);
+        ASSERT_TRUE(link.subclassWindow(window));
+        const RECT after = rectInParent(window);
+        EXPECT_GT(after.right - after.left, 0);
+        EXPECT_LT(after.right - after.left, before.right - before.left);
+        const LONG leftMoved = after.left - before.left;
+        const LONG rightMoved = before.right - after.right;
+        EXPECT_EQ(alignment == SS_LEFT    ? leftMoved
+                  : alignment == SS_RIGHT ? rightMoved
+                                          : leftMoved - rightMoved,
+                  0)
+            << alignment;
+        DestroyWindow(window);
+    }
 }
 
 TEST_F(HyperLinkTest, paintingLeavesNoGdiObjectsBehind) {
