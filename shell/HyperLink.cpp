@@ -46,10 +46,12 @@ CHyperLink::~CHyperLink() {
 void CHyperLink::setAddress(const char* address) {
     address_ = address != nullptr ? address : "";
     if (hwnd() != nullptr) {
+        // Hidden while it changes size, so that no part of the old size stays on screen.
+        const bool visible = (GetWindowLongW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
         ShowWindow(hwnd(), SW_HIDE);
         autoSize();
         tooltip_.setText(address_.c_str());
-        ShowWindow(hwnd(), SW_SHOW);
+        ShowWindow(hwnd(), visible ? SW_SHOW : SW_HIDE);
     }
 }
 
@@ -91,9 +93,7 @@ void CHyperLink::onSubclassed() {
 }
 
 bool CHyperLink::preTranslateMessage(MSG& message) {
-    if (message.hwnd == hwnd()) {
-        tooltip_.relay(message);
-    }
+    tooltip_.relay(message);
     return false;
 }
 

@@ -1,5 +1,7 @@
 #include "shell/MaskedBitmap.h"
 
+#include "shell/Dib32.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
@@ -41,27 +43,6 @@ bool readSize(HBITMAP image, int& width, int& height) {
     return width > 0 && height > 0;
 }
 
-BITMAPINFO topDown32(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    return info;
-}
-
-// 32-bit DIB pixels hold blue in the low byte, a COLORREF holds red there.
-COLORREF pixelColour(std::uint32_t pixel) {
-    return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
-}
-
-std::uint32_t colourPixel(COLORREF colour) {
-    return static_cast<std::uint32_t>(GetRValue(colour)) << 16 |
-           static_cast<std::uint32_t>(GetGValue(colour)) << 8 | GetBValue(colour);
-}
-
 } // namespace
 
 COLORREF darkerColour(COLORREF colour) {
@@ -74,7 +55,7 @@ HBITMAP CMaskedBitmap::darkerCopy(HBITMAP image, COLORREF transparent) {
     if (!readSize(image, width, height)) {
         return nullptr;
     }
-    BITMAPINFO info = topDown32(width, height);
+    BITMAPINFO info = topDown32BitInfo(width, height);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
                                       static_cast<std::size_t>(height));
     HDC screen = GetDC(nullptr);
@@ -91,7 +72,7 @@ HBITMAP CMaskedBitmap::darkerCopy(HBITMAP image, COLORREF transparent) {
         }
     }
     void* bits = nullptr;
-    info = topDown32(width, height);
+    info = topDown32BitInfo(width, height);
     HBITMAP copy = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     if (copy != nullptr) {
         std::copy(pixels.begin(), pixels.end(), static_cast<std::uint32_t*>(bits));

@@ -103,9 +103,7 @@ void CStyledButton::onSubclassed() {
 }
 
 bool CStyledButton::preTranslateMessage(MSG& message) {
-    if (message.hwnd == hwnd()) {
-        tooltip_.relay(message);
-    }
+    tooltip_.relay(message);
     return false;
 }
 
@@ -237,7 +235,8 @@ void CStyledButton::trackHover(WPARAM keys, LPARAM point) {
     }
     POINT screen{GET_X_LPARAM(point), GET_Y_LPARAM(point)};
     ClientToScreen(hwnd(), &screen);
-    if (WindowFromPoint(screen) != hwnd() || GetActiveWindow() == nullptr) {
+    if (WindowFromPoint(screen) != hwnd() ||
+        (!trackWhileInactive_ && GetActiveWindow() == nullptr)) {
         cancelHover();
         return;
     }

@@ -28,6 +28,8 @@ public:
     // failure it frees them and paints without bitmaps.
     int setBitmaps(HBITMAP hover, COLORREF hoverTransparent, HBITMAP idle,
                    COLORREF idleTransparent);
+    // Hover feedback also while another application is active.
+    void setTrackWhileInactive(bool track) { trackWhileInactive_ = track; }
     void setTooltipStyleBalloon();
     void setTooltipText(const char* text, bool activate);
 
@@ -53,6 +55,7 @@ private:
 
     bool hover_ = false;
     bool default_ = false;
+    bool trackWhileInactive_ = false;
     bool hasTexture_ = false;
     TextureSettings settings_;
     ButtonTextures textures_;

@@ -61,7 +61,7 @@ void CTooltip::fitTool() {
 }
 
 void CTooltip::relay(const MSG& message) {
-    if (exists()) {
+    if (exists() && message.hwnd == window_) {
         MSG copy = message;
         SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
     }

@@ -19,7 +19,8 @@ public:
     void activate(bool active);
     // Follows a change of the window's size.
     void fitTool();
-    // Lets the tooltip see a message queued for the window (mouse movement above all).
+    // Lets the tooltip see a message queued for the window (mouse movement above all); messages
+    // for other windows are ignored.
     void relay(const MSG& message);
     void destroy();
 

@@ -23,5 +23,7 @@ struct Scene {
 std::span<const Scene> graphScenes();
 std::span<const Scene> readoutScenes();
 std::span<const Scene> labelScenes();
+std::span<const Scene> buttonScenes();
+std::span<const Scene> linkScenes();
 
 } // namespace kestrum

@@ -12,7 +12,8 @@ namespace {
 
 using SceneTable = std::span<const Scene> (*)();
 
-constexpr SceneTable sceneTables[] = {graphScenes, readoutScenes, labelScenes};
+constexpr SceneTable sceneTables[] = {graphScenes, readoutScenes, labelScenes, buttonScenes,
+                                      linkScenes};
 
 std::wstring widen(const char* text) {
     std::wstring wide;
