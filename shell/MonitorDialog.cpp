@@ -25,6 +25,8 @@ void setUpGraph(CTrafficGraph& graph, COLORREF line, std::uint32_t scale) {
     graph.fill(0, false);
     graph.setBorder(true);
     graph.setSunken(true);
+    // The setters only store; one repaint shows them all.
+    graph.redraw();
 }
 
 } // namespace
