@@ -1,4 +1,5 @@
 #include "shell/ResourceIds.h"
+#include "shell/WindowUpdateNotifier.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,35 @@ TEST(StartUp, SocketsThenMonitorThenWindowsThenTrayIcon) {
     PostMessageA(monitor->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_EQ(app.messageLoop(), 0);
     app.finish(0);
+}
+
+int queuedUpdates(HWND window) {
+    int count = 0;
+    MSG message;
+    while (PeekMessageA(&message, window, WM_MONITOR_UPDATE, WM_MONITOR_UPDATE, PM_REMOVE)) {
+        ++count;
+    }
+    return count;
+}
+
+// The monitor starts before the window that receives its updates exists.
+TEST(StartUp, AnUpdatePostedBeforeTheWindowExistsArrivesOnceItDoes) {
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(window, nullptr);
+    WindowUpdateNotifier notifier;
+    notifier.postUpdate();
+    notifier.postUpdate(); // updates carry no data: one stands for both
+    EXPECT_EQ(queuedUpdates(window), 0);
+    notifier.setWindow(window);
+    EXPECT_EQ(queuedUpdates(window), 1);
+    notifier.postUpdate();
+    notifier.postUpdate();
+    EXPECT_EQ(queuedUpdates(window), 2);
+    notifier.setWindow(nullptr);
+    notifier.postUpdate();
+    EXPECT_EQ(queuedUpdates(window), 0);
+    DestroyWindow(window);
 }
 
 TEST(StartUp, SocketFailureShowsItsMessageAndEndsBeforeAnyWindow) {

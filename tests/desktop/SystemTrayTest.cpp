@@ -1,7 +1,6 @@
 #include "shell/SystemTray.h"
 
 #include "shell/ResourceIds.h"
-#include "shell/TextConversion.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>
@@ -39,18 +38,6 @@ void expectState(const CSystemTray& tray, Flags flags) {
 constexpr Flags shown{false, false, false};
 constexpr Flags addFailed{true, true, true};
 constexpr Flags removed{true, true, false};
-
-TEST(SystemTray, ConstructedSendsNothingAndRefusesChanges) {
-    RecordingShell shell;
-    CSystemTray tray(&shell);
-    EXPECT_FALSE(tray.enabled());
-    expectState(tray, removed);
-    EXPECT_EQ(tray.record().cbSize, NOTIFYICONDATAW_V2_SIZE);
-    EXPECT_FALSE(tray.setIcon(someIcon()));
-    EXPECT_FALSE(tray.setTooltipText("x"));
-    EXPECT_TRUE(tray.removeIcon());
-    EXPECT_TRUE(shell.calls.empty());
-}
 
 TEST(SystemTray, CreateAddsVisibleIconAndModifiesWhileShown) {
     RecordingShell shell;
@@ -173,15 +160,6 @@ TEST(SystemTray, RemoveTwiceAsksTheShellOnceAndStaysRemoved) {
     EXPECT_EQ(shell.calls.size(), 2u);
 }
 
-TEST(SystemTray, RefusedDeleteLeavesTheIconShown) {
-    RecordingShell shell;
-    CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
-    shell.succeed = false;
-    EXPECT_FALSE(tray.removeIcon());
-    EXPECT_FALSE(tray.removed());
-}
-
 TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
     struct Case {
         std::string text;
@@ -199,6 +177,9 @@ TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
         // A three-byte character cut after its first byte by an earlier 127-byte cut.
         {a126 + "\xE6", w126},
         {"\xE6\x97\xA5\xE6\x9C\xAC Gateway", L"\u65E5\u672C Gateway"},
+        // A four-byte character becomes a surrogate pair, or goes whole.
+        {"\xF0\x9F\x98\x80", L"\U0001F600"},
+        {std::string(124, 'a') + "\xF0\x9F\x98\x80", std::wstring(124, L'a')},
         {"Caf\xC3\xA9\nReceiving", L"Caf\u00E9\nReceiving"},
     };
     RecordingShell shell;
@@ -209,28 +190,6 @@ TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
         tray.setTooltipText(c.text.c_str());
         EXPECT_EQ(std::wstring(tray.record().szTip), c.expected);
         EXPECT_EQ(tray.record().szTip[127], L'\0');
-    }
-}
-
-TEST(TextConversion, CutNeverSplitsACharacter) {
-    const struct {
-        const char* text;
-        int limit;
-        int expectedLength;
-    } cases[] = {
-        {"abc", 2, 2},
-        {"abc", 10, 3},
-        {"\xC3\xA9", 1, 0},
-        {"\xC3\xA9", 2, 2},
-        {"a\xE6\x97\xA5", 3, 1},
-        {"a\xE6\x97\xA5", 4, 4},
-        {"\xF0\x9F\x98\x80", 3, 0},
-        {"\xF0\x9F\x98\x80", 4, 4},
-        {"", 5, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(cutUtf8(c.text, c.limit).length(), c.expectedLength);
     }
 }
 
