@@ -60,8 +60,9 @@ void CApplication::dispatch(MSG& message) {
     if (CSubclassedWindow::preTranslate(message)) {
         return;
     }
-    for (HWND dialog : modeless_) {
-        if (IsWindow(dialog) && IsDialogMessageA(dialog, &message)) {
+    // By index: a dialog may be created or destroyed while IsDialogMessage handles a key.
+    for (std::size_t i = 0; i < modeless_.size(); ++i) {
+        if (IsWindow(modeless_[i]) && IsDialogMessageA(modeless_[i], &message)) {
             return;
         }
     }

@@ -1,7 +1,8 @@
 // kestrum-window-reader: finds the running kestrum.exe's window in the same Wine session and
 // reads or drives it the way a screen reader or a user would, for the end-to-end GUI test.
 //
-//   find SECONDS          wait for the window; print its screen rectangle "left top width height"
+//   find SECONDS          wait for the window; print its screen rectangle "left top width height";
+//                         fail when the link reaches over the Apply button
 //   apply SCALE REFRESH   type both settings into their edits and press Apply
 //   watch SECONDS         every 100 ms print "UNIX_MS status="..." rx=N tx=N" (status in UTF-8)
 //   exit SECONDS          choose Exit from the tray menu and wait for the window to go
@@ -63,6 +64,15 @@ int find(int seconds) {
     HWND window = nullptr;
     if (!waitFor(seconds, [&] { return (window = findMonitorWindow()) != nullptr; })) {
         std::fprintf(stderr, "no Kestrum window\n");
+        return 1;
+    }
+    RECT link{};
+    RECT apply{};
+    GetWindowRect(GetDlgItem(window, IDC_LINK), &link);
+    GetWindowRect(GetDlgItem(window, IDC_APPLY), &apply);
+    if (link.left < apply.right) {
+        std::fprintf(stderr, "the link (from x=%ld) reaches over the Apply button (to x=%ld)\n",
+                     link.left, apply.right);
         return 1;
     }
     RECT rect{};

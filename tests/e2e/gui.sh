@@ -80,7 +80,7 @@ reader() { # arguments...
 start_kestrum() {
     ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
     kestrum_pid=$!
-    window_rect=$(reader find 60) || fail "the window did not appear"
+    window_rect=$(reader find 60) || fail "the window did not appear, or its link covers Apply"
 }
 
 # Waits until the status line shows the gateway's friendly name, at most 60 s.
