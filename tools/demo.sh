@@ -68,8 +68,11 @@ if $headless; then
     in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
     in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
         >/dev/null 2>&1
-    in_ns "$lan" wineserver -w
+else
+    # On a real display the window and the tray icon go to the desktop there.
+    in_ns "$lan" wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
 fi
+in_ns "$lan" wineserver -w
 
 reader() {
     in_ns "$lan" timeout 120 wine "$reader" "$@"
