@@ -6,7 +6,7 @@
 namespace kestrum {
 
 std::wstring utf8ToWide(const char* text) {
-    const int length = static_cast<int>(std::strlen(text));
+    const int length = text != nullptr ? static_cast<int>(std::strlen(text)) : 0;
     if (length == 0) {
         return {};
     }

@@ -7,7 +7,7 @@
 namespace kestrum {
 
 // Texts from the network are UTF-8; the user interface takes them as UTF-16 at its boundary.
-// Invalid bytes become U+FFFD.
+// Invalid bytes become U+FFFD; null is the empty text.
 std::wstring utf8ToWide(const char* text);
 
 // At most maximumBytes bytes of text, ending on a character boundary: a sequence cut off by

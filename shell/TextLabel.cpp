@@ -1,6 +1,7 @@
 #include "shell/TextLabel.h"
 
 #include "shell/OffscreenDC.h"
+#include "shell/TextConversion.h"
 #include "shell/WindowText.h"
 
 #include <algorithm>
@@ -12,10 +13,11 @@ namespace {
 
 constexpr int leftOffset = 2;
 
-// Arial with a 12-pixel cell; the default character set lets gateway names in any script show.
-HFONT createLabelFont() {
+// Arial with a 12-pixel cell at 96 DPI, scaled to the window's DPI; the default character set
+// lets gateway names in any script show.
+HFONT createLabelFont(int dpi) {
     LOGFONTW font{};
-    font.lfHeight = 12;
+    font.lfHeight = MulDiv(12, dpi, USER_DEFAULT_SCREEN_DPI);
     font.lfWeight = FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = PROOF_QUALITY;
@@ -24,23 +26,24 @@ HFONT createLabelFont() {
     return CreateFontIndirectW(&font);
 }
 
-std::wstring fromUtf8(const char* utf8) {
-    if (utf8 == nullptr || *utf8 == '\0') {
-        return {};
+// The window's own DPI where the system can tell it (per-monitor awareness), else the
+// context's.
+int windowDpi(HWND window, HDC dc) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
+            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr) {
+        if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
+            return static_cast<int>(dpi);
+        }
     }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (length <= 1) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), length);
-    wide.resize(static_cast<std::size_t>(length - 1));
-    return wide;
+    return GetDeviceCaps(dc, LOGPIXELSY);
 }
 
 } // namespace
 
-CTextLabel::CTextLabel() : font_(createLabelFont()), textColour_(GetSysColor(COLOR_BTNTEXT)) {}
+CTextLabel::CTextLabel() : textColour_(GetSysColor(COLOR_BTNTEXT)) {}
 
 CTextLabel::~CTextLabel() {
     if (font_ != nullptr) {
@@ -49,7 +52,7 @@ CTextLabel::~CTextLabel() {
 }
 
 void CTextLabel::setText(const char* utf8) {
-    setWideText(fromUtf8(utf8));
+    setWideText(utf8ToWide(utf8));
 }
 
 void CTextLabel::onSubclassed() {
@@ -117,6 +120,13 @@ void CTextLabel::paint() {
         HDC dc = offscreen.dc();
         // Transparent: start from what is on the screen under the control.
         BitBlt(dc, 0, 0, client.right, client.bottom, target, 0, 0, SRCCOPY);
+        if (const int dpi = windowDpi(hwnd(), target); font_ == nullptr || dpi != fontDpi_) {
+            if (font_ != nullptr) {
+                DeleteObject(font_);
+            }
+            font_ = createLabelFont(dpi);
+            fontDpi_ = dpi;
+        }
         HGDIOBJ previousFont = SelectObject(dc, font_);
         const auto length = static_cast<int>(text_.size());
         SIZE extent{};

@@ -29,7 +29,9 @@ private:
     void refresh();
     void paint();
 
-    HFONT font_;
+    // Made at the first paint and again when the window's DPI changes.
+    HFONT font_ = nullptr;
+    int fontDpi_ = 0;
     std::wstring text_;
     COLORREF textColour_;
 };
