@@ -1,13 +1,12 @@
 #include "monitor/GatewayMonitor.h"
 
 #include "monitor/CounterPoller.h"
+#include "net/Allocation.h"
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
 #include "upnp/Service.h"
 #include "upnp/SsdpDiscovery.h"
-
-#include <memory>
 
 namespace kestrum {
 
@@ -97,11 +96,7 @@ Service* GatewayMonitor::findCommonInterfaceService(const Device& root) {
 
 bool GatewayMonitor::run() {
     try {
-        startSockets();
-    } catch (const Exception&) {
-        return false;
-    }
-    try {
+        const ThreadSockets sockets;
         for (;;) {
             if (mode_.load() == Mode::Searching) {
                 discoveryPhase();
@@ -110,10 +105,10 @@ bool GatewayMonitor::run() {
             }
         }
     } catch (const Exception&) {
-        // A stop request; every other failure is handled where it happens.
+        // A stop request, or a socket layer that did not start; every other failure is handled
+        // where it happens.
     }
     releaseGateway();
-    stopSockets();
     return false;
 }
 
@@ -131,6 +126,8 @@ void GatewayMonitor::discoveryPhase() {
             discover(searchTarget, devices, discoverySeconds_, exchangeTimeout_);
             connected = adoptFirstGateway(devices);
             if (connected) {
+                // Before the pollers, so that no update pairs their counters with the search.
+                setStatusText(gateway_->friendlyName);
                 startPollers();
             }
         } catch (const ThreadStopException&) {
@@ -140,13 +137,13 @@ void GatewayMonitor::discoveryPhase() {
             // One odd device or a network hiccup must not end the monitor: try again later.
             deleteDevices(devices);
             releaseGateway();
+            setStatusText(lookingText);
             connected = false;
         }
         if (!connected) {
             WorkerThread::sleep(refreshPeriod());
             continue;
         }
-        setStatusText(gateway_->friendlyName);
         mode_.store(Mode::Connected);
     }
 }
@@ -173,12 +170,12 @@ void GatewayMonitor::startPollers() {
     sentPublished_.store(false);
     lastReading_.store(steadyMilliseconds());
 
-    auto received = std::make_unique<ReceivedBytesPoller>(*this, *commonInterfaceService_);
+    auto received = makeOwned<ReceivedBytesPoller>(*this, *commonInterfaceService_);
     received->initialize();
     received->start();
     receivedPoller_ = received.release();
 
-    auto sent = std::make_unique<SentBytesPoller>(*this, *commonInterfaceService_);
+    auto sent = makeOwned<SentBytesPoller>(*this, *commonInterfaceService_);
     sent->initialize();
     sent->start();
     sentPoller_ = sent.release();

@@ -142,6 +142,10 @@ void stopSockets() {
         throw SocketException();
 }
 
+ThreadSockets::~ThreadSockets() {
+    sp::cleanup();
+}
+
 SocketHandle createSocket(bool stream) {
     SocketHandle handle = sp::open(stream);
     if (handle == invalidSocket)

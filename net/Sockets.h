@@ -40,6 +40,16 @@ static_assert(sizeof(SocketAddress) == 16);
 
 void startSockets();
 void stopSockets();
+
+// The socket layer for one thread's body: started on construction (failure: SocketException),
+// released on the way out, where a failure has no one left to tell and is not thrown.
+class ThreadSockets {
+public:
+    ThreadSockets() { startSockets(); }
+    ThreadSockets(const ThreadSockets&) = delete;
+    ThreadSockets& operator=(const ThreadSockets&) = delete;
+    ~ThreadSockets();
+};
 SocketHandle createSocket(bool stream);
 void closeSocket(SocketHandle handle);
 // Accepts host names and dotted quads; returns the first IPv4 address in network order. A null

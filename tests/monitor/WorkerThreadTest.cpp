@@ -1,9 +1,13 @@
 #include "monitor/WorkerThread.h"
 
+#include "tests/support/allocation/AllocationFailure.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #ifdef _WIN32
@@ -248,6 +252,36 @@ TEST(WorkerThreadTest, DestroysCleanlyInEveryStateAnOwnerMayLeaveItIn) {
         finished.requestStop(true); // waiting twice is harmless
     }
     EXPECT_TRUE(ran);
+}
+
+// Whatever leaves a body ends that worker's thread only, never the process.
+TEST(WorkerThreadTest, AnyFailureLeavingTheBodyEndsTheThreadCleanly) {
+    const std::function<void(TestWorker&)> bodies[] = {
+        [](TestWorker&) { throw SocketException(); },
+        [](TestWorker&) { throw std::bad_alloc(); },
+        [](TestWorker&) { throw std::runtime_error("foreign"); },
+        [](TestWorker&) { throw 7; },
+    };
+    for (const auto& body : bodies) {
+        TestWorker worker(body);
+        worker.initialize();
+        worker.start();
+        worker.requestStop(true);
+        EXPECT_EQ(State::Finished, worker.state());
+    }
+}
+
+// The monitor creates its pollers on its own thread: running out of memory there must reach its
+// handlers, not end the process.
+TEST(WorkerThreadTest, AllocationFailureInTheLifeCycleIsAnException) {
+    const std::function<void(TestWorker&)> body = [](TestWorker&) {};
+    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+                  TestWorker worker(body);
+                  worker.initialize();
+                  worker.start();
+                  worker.requestStop(true);
+              }),
+              0);
 }
 
 TEST(WorkerThreadTest, EachWorkerSleepsOnItsOwnState) {
