@@ -28,9 +28,11 @@ function(kestrum_library name)
 endfunction()
 
 # A test directory: each *Test.cpp is one test program; the other .cpp files (test peers and
-# helpers of that directory) are linked into each of them.
+# helpers of that directory) are linked into each of them. Each program is a CTest test of its
+# own, except the UNREGISTERED ones (stems), which only other registrations run. A program that
+# passes no case exits with 77 and shows as skipped.
 function(kestrum_test_directory)
-    cmake_parse_arguments(ARG "" "" "LIBRARIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBRARIES;UNREGISTERED" ${ARGN})
     get_filename_component(dir ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     kestrum_sources(helpers ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -46,9 +48,11 @@ function(kestrum_test_directory)
         get_filename_component(stem ${test} NAME_WE)
         set(name ${dir}_${stem})
         add_executable(${name} ${test})
-        target_link_libraries(${name} PRIVATE ${peers} ${ARG_LIBRARIES} GTest::gtest_main)
+        target_link_libraries(${name} PRIVATE ${peers} ${ARG_LIBRARIES} kestrum_test_main)
         kestrum_warnings(${name})
-        add_test(NAME ${name} COMMAND ${name})
-        set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+        if(NOT stem IN_LIST ARG_UNREGISTERED)
+            add_test(NAME ${name} COMMAND ${name})
+            set_tests_properties(${name} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+        endif()
     endforeach()
 endfunction()
