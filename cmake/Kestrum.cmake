@@ -28,11 +28,12 @@ function(kestrum_library name)
 endfunction()
 
 # A test directory: each *Test.cpp is one test program; the other .cpp files (test peers and
-# helpers of that directory) are linked into each of them. Each program is a CTest test of its
-# own, except the UNREGISTERED ones (stems), which only other registrations run. A program that
-# passes no case exits with 77 and shows as skipped.
+# helpers of that directory) are linked into each of them. With OWN_MAIN the helpers provide
+# main() instead of the shared one. Each program is a CTest test of its own, except the
+# UNREGISTERED ones (stems), which only other registrations run. A program that passes no case
+# exits with 77 and shows as skipped.
 function(kestrum_test_directory)
-    cmake_parse_arguments(ARG "" "" "LIBRARIES;UNREGISTERED" ${ARGN})
+    cmake_parse_arguments(ARG "OWN_MAIN" "" "LIBRARIES;UNREGISTERED" ${ARGN})
     get_filename_component(dir ${CMAKE_CURRENT_SOURCE_DIR} NAME)
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*Test.cpp)
     kestrum_sources(helpers ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -44,11 +45,15 @@ function(kestrum_test_directory)
         target_link_libraries(${peers} PUBLIC ${ARG_LIBRARIES} GTest::gtest)
         kestrum_warnings(${peers})
     endif()
+    set(main kestrum_test_main)
+    if(ARG_OWN_MAIN)
+        set(main GTest::gtest)
+    endif()
     foreach(test IN LISTS tests)
         get_filename_component(stem ${test} NAME_WE)
         set(name ${dir}_${stem})
         add_executable(${name} ${test})
-        target_link_libraries(${name} PRIVATE ${peers} ${ARG_LIBRARIES} kestrum_test_main)
+        target_link_libraries(${name} PRIVATE ${peers} ${ARG_LIBRARIES} ${main})
         kestrum_warnings(${name})
         if(NOT stem IN_LIST ARG_UNREGISTERED)
             add_test(NAME ${name} COMMAND ${name})

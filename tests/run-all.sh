@@ -42,7 +42,7 @@ install_packages() {
         apt-get install -y -qq --no-install-recommends \
             cmake make g++ googletest libgtest-dev libgmock-dev clang-format \
             g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
-            wine wine64 xvfb xauth \
+            wine wine64 xvfb xauth imagemagick \
             iproute2 procps python3 miniupnpd-nftables \
             clang libclang-rt-14-dev >/dev/null
 }
@@ -54,6 +54,33 @@ prepare_wine() {
     rm -rf "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
+}
+
+# One virtual display for the Windows GUI tests and the gallery; Xvfb picks a free number.
+start_display() {
+    local number=build/xvfb-display
+    rm -f "$number"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" 2>/dev/null &
+    xvfb_pid=$!
+    for _ in $(seq 100); do
+        if [ -s "$number" ]; then
+            export DISPLAY=":$(head -n 1 "$number")"
+            return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Pictures of every control in every state, kept as PNG for a person to look at.
+gallery() {
+    local out=build/windows/gallery bmp
+    rm -rf "$out" && mkdir -p "$out" || return 1
+    (cd "$out" && wine ../tools/gallery/kestrum-gallery.exe .) || return 1
+    for bmp in "$out"/*.bmp; do
+        [ -e "$bmp" ] || return 1 # no pictures at all
+        convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp" || return 1
+    done
 }
 
 build_preset() { # preset
@@ -82,11 +109,16 @@ for preset in linux linux-asan linux-tsan; do
     step "build $preset" build_preset "$preset" && step "test $preset" test_preset "$preset"
 done
 step "prepare wine" prepare_wine
-step "build windows" build_preset windows && step "test windows (wine)" test_preset windows
+if step "build windows" build_preset windows; then
+    step "start a display (Xvfb)" start_display
+    step "test windows (wine)" test_preset windows
+    step "control gallery (build/windows/gallery/*.png)" gallery
+fi
 # Run, not passed over: a missing or non-executable script fails this step.
 step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
 step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
 command -v wineserver >/dev/null && wineserver -k 2>/dev/null
+[ -n "${xvfb_pid:-}" ] && kill "$xvfb_pid" 2>/dev/null
 
 echo
 echo "=== Summary ==="

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "shell/SubclassedWindow.h"
+
+#include <mutex>
+#include <vector>
+
+namespace kestrum {
+
+// A scrolling line graph of integer samples, scaled to the control's client area at every
+// paint. The owner does the scrolling: it hands over the whole shifted history each time.
+class CTrafficGraph : public CSubclassedWindow {
+public:
+    CTrafficGraph();
+
+    void setRange(int lower, int upper);
+    // Takes a copy of count values, oldest first; a null pointer or a count below 1 changes
+    // nothing; repaint redraws afterwards. Throws MemoryException when the copy cannot be stored.
+    void setSamples(const int* values, int count, bool repaint);
+    // Every sample becomes the integer whose four bytes all equal value.
+    void fill(unsigned char value, bool repaint);
+    // Plain stores; the caller redraws.
+    void setLineColour(COLORREF colour) { lineColour_ = colour; }
+    void setBackgroundColour(COLORREF colour) { backgroundColour_ = colour; }
+    void setSunken(bool sunken) { sunken_ = sunken; }
+    void setBorder(bool border) { border_ = border; }
+    // Repaints at once; nothing before a window is attached.
+    void redraw();
+
+protected:
+    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+private:
+    void paint();
+    void drawSamples(HDC dc, int width, int height);
+
+    // Another thread may feed the samples while the user-interface thread paints them.
+    std::mutex lock_;
+    std::vector<int> samples_;
+    COLORREF lineColour_ = RGB(40, 40, 200);
+    COLORREF backgroundColour_ = RGB(255, 255, 255);
+    int lower_ = 0;
+    int upper_ = 100;
+    bool sunken_ = true;
+    bool border_ = false;
+};
+
+} // namespace kestrum
