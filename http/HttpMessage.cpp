@@ -104,30 +104,23 @@ void HttpMessage::feed(const void* bytes, int n) {
     }
     String line;
     while (readLine(line)) {
-        if (takeLine(line)) {
-            return;
+        switch (parseState_) {
+        case ParseState::FirstLine:
+            firstLine_ = line;
+            parseState_ = ParseState::Headers;
+            parseFirstLine();
+            break;
+        case ParseState::Headers:
+            if (line.isEmpty()) {
+                endHeaders();
+                return;
+            }
+            parseHeaderLine(line);
+            break;
+        default:
+            // A line after the message was complete.
+            throw HttpException();
         }
-    }
-}
-
-// True when the line ended the headers.
-bool HttpMessage::takeLine(String& line) {
-    switch (parseState_) {
-    case ParseState::FirstLine:
-        firstLine_ = line;
-        parseState_ = ParseState::Headers;
-        parseFirstLine();
-        return false;
-    case ParseState::Headers:
-        if (line.isEmpty()) {
-            endHeaders();
-            return true;
-        }
-        parseHeaderLine(line);
-        return false;
-    default:
-        // A line after the message was complete.
-        throw HttpException();
     }
 }
 
@@ -151,17 +144,17 @@ bool HttpMessage::completeAtClose() {
 }
 
 // The last byte received is not read as a line end while more may follow; at the close it is
-// one. A head that it does not end was cut off.
+// one. A head that it does not end was cut off, and so was one still in its first line.
 bool HttpMessage::endHeadAtClose() {
     const int unread = receiveBuffer_.length() - readPosition_;
     const char last = unread == 1 ? receiveBuffer_.data()[readPosition_] : '\0';
-    if (last != '\r' && last != '\n') {
+    if (parseState_ != ParseState::Headers || (last != '\r' && last != '\n')) {
         return false;
     }
     readPosition_ += 1;
     scanPosition_ = readPosition_;
-    String empty;
-    return takeLine(empty);
+    endHeaders();
+    return true;
 }
 
 // The last byte received is never taken as a line end: it may be the CR of a CR LF pair.

@@ -56,7 +56,6 @@ protected:
 
 private:
     bool readLine(String& line);
-    bool takeLine(String& line);
     bool endHeadAtClose();
     void parseHeaderLine(String& line);
     void endHeaders();
