@@ -107,7 +107,7 @@ void HttpClient::exchange(ByteBuffer& body, std::int64_t deadline) {
     socket.waitMilliseconds = waitWithin(connectTimeout, deadline);
     proxy.connect(socket, host, request_.port, proxy.proxyHost, proxy.proxyPort, proxy.type);
     socket.waitMilliseconds = readTimeout;
-    sendAll(socket.handle, bytes.data(), bytes.length());
+    sendAll(socket.handle, bytes.data(), bytes.length(), waitWithin(waitForever, deadline));
     readResponse(socket, deadline);
     socket.close();
 

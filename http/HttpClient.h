@@ -38,8 +38,8 @@ public:
     int readTimeout = 500;      // milliseconds, each receive
     int idleTimeout = 20;       // seconds without data
     // Seconds for one whole call of get or post (connect, send, read, and every redirect
-    // followed), so that a server trickling bytes or redirecting in circles cannot hold a worker
-    // for ever.
+    // followed), so that a server trickling bytes, reading none or redirecting in circles cannot
+    // hold a worker for ever. Name lookups are the platform's and are not bounded by it.
     int exchangeTimeout = defaultExchangeTimeout;
     ProxyClient proxy;
     StringMap defaultHeaders;

@@ -50,6 +50,23 @@ int declaredLength(const String& text) {
     return static_cast<int>(value);
 }
 
+// Three digits at most and no sign: a longer code would wrap onto another one (4294967496 onto
+// 200).
+std::uint16_t statusCode(const String& text) {
+    const char* p = text.c_str();
+    if (*p == '-' || *p == '+') {
+        throw HttpException();
+    }
+    int value = 0;
+    for (int digits = 1; *p >= '0' && *p <= '9'; ++p, ++digits) {
+        if (digits > 3) {
+            throw HttpException();
+        }
+        value = value * 10 + (*p - '0');
+    }
+    return static_cast<std::uint16_t>(value);
+}
+
 bool hasLineBreak(const String& text) {
     return text.findFirstOf("\r\n") >= 0;
 }
@@ -108,6 +125,11 @@ void HttpMessage::feed(const void* bytes, int n) {
 }
 
 bool HttpMessage::completeAtClose() {
+    // A connection closed without a byte is an empty response (with no status of its own).
+    const bool inHead = parseState_ == ParseState::FirstLine || parseState_ == ParseState::Headers;
+    if (inHead && receiveBuffer_.length() > 0 && !endHeadAtClose()) {
+        return false;
+    }
     if (parseState_ == ParseState::Complete) {
         return true;
     }
@@ -118,6 +140,20 @@ bool HttpMessage::completeAtClose() {
         return false;
     }
     parseState_ = ParseState::Complete;
+    return true;
+}
+
+// The last byte received is not read as a line end while more may follow; at the close it is
+// one. A head that it does not end was cut off, and so was one still in its first line.
+bool HttpMessage::endHeadAtClose() {
+    const int unread = receiveBuffer_.length() - readPosition_;
+    const char last = unread == 1 ? receiveBuffer_.data()[readPosition_] : '\0';
+    if (parseState_ != ParseState::Headers || (last != '\r' && last != '\n')) {
+        return false;
+    }
+    readPosition_ += 1;
+    scanPosition_ = readPosition_;
+    endHeaders();
     return true;
 }
 
@@ -291,12 +327,7 @@ void HttpResponse::parseFirstLine() {
     if (end < 0) {
         end = rest.length();
     }
-    // A code that does not fit the 16-bit status would wrap, and 65736 would read as 200.
-    const int status = toInt(rest.substring(0, end));
-    if (status < 0 || status > 0xFFFF) {
-        throw HttpException();
-    }
-    status_ = static_cast<std::uint16_t>(status);
+    status_ = statusCode(rest.substring(0, end));
     reason_ = rest.substring(end);
     reason_.trim();
 }

@@ -26,7 +26,8 @@ public:
     // than maximumHeaders header lines.
     void feed(const void* bytes, int n);
     // The peer closed the connection: a body without a declared length is complete now.
-    // False when a declared length was cut short.
+    // False when a declared length was cut short, or when the first line or the headers were
+    // (a head is complete at the close only when one line end is all that is left unread).
     bool completeAtClose();
 
     // First line, headers and the blank line, each ended by CR LF.
@@ -55,6 +56,7 @@ protected:
 
 private:
     bool readLine(String& line);
+    bool endHeadAtClose();
     void parseHeaderLine(String& line);
     void endHeaders();
     void determineLength();

@@ -7,6 +7,22 @@
 
 namespace kestrum {
 
+namespace {
+
+// What toInt reads a number from: white space, a sign, then at least one digit.
+bool startsWithNumber(const String& text) {
+    const char* p = text.c_str();
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
+        ++p;
+    }
+    if (*p == '-' || *p == '+') {
+        ++p;
+    }
+    return *p >= '0' && *p <= '9';
+}
+
+} // namespace
+
 CounterPoller::CounterPoller(GatewayMonitor& owner, const Service& service, const char* action,
                              const char* outArgument, GatewayMonitor::Counter counter)
     : owner_(owner), service_(service), action_(action), outArgument_(outArgument),
@@ -14,22 +30,21 @@ CounterPoller::CounterPoller(GatewayMonitor& owner, const Service& service, cons
 
 bool CounterPoller::run() {
     try {
-        startSockets();
+        const ThreadSockets sockets;
+        while (!stopping()) {
+            try {
+                poll();
+            } catch (const Exception&) {
+                // The counter keeps its last value; the next attempt follows.
+            }
+            if (stopping()) {
+                break;
+            }
+            WorkerThread::sleep(owner_.refreshPeriod() / 2);
+        }
     } catch (const Exception&) {
-        return false;
+        // The socket layer did not start: there is nothing to read with.
     }
-    while (!stopping()) {
-        try {
-            poll();
-        } catch (const Exception&) {
-            // The counter keeps its last value; the next attempt follows.
-        }
-        if (stopping()) {
-            break;
-        }
-        WorkerThread::sleep(owner_.refreshPeriod() / 2);
-    }
-    stopSockets();
     return false;
 }
 
@@ -44,9 +59,14 @@ void CounterPoller::poll() {
     StringMap outArguments;
     String responseName;
     service_.invoke(action_, inArguments, responseName, outArguments, owner_.exchangeTimeout());
-    // A missing argument reads as empty, which counts as 0; the 32-bit pattern of the decimal
-    // value is the counter.
-    const int value = toInt(outArguments.entry(outArgument_).value);
+    // A reply without the counter is a failed reading, not a sign of life: read as 0 it would
+    // show the fall to 0 and the climb back as traffic.
+    const int index = outArguments.find(outArgument_);
+    if (index < 0 || !startsWithNumber(outArguments[index].value)) {
+        return;
+    }
+    // The 32-bit pattern of the decimal value is the counter.
+    const int value = toInt(outArguments[index].value);
     owner_.publishCounter(counter_, static_cast<std::uint32_t>(value));
 }
 

@@ -8,7 +8,8 @@ namespace kestrum {
 class Service;
 
 // A worker that reads one byte counter of the gateway every half refresh period and publishes
-// it in its monitor. A failed reading is retried; the counter keeps its previous value.
+// it in its monitor. A failed reading (also one whose counter is missing, empty or without
+// digits) is retried; the counter keeps its previous value.
 class CounterPoller : public WorkerThread {
 public:
     // The service lives in the owner's gateway tree, which outlives the poller.

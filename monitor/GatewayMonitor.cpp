@@ -2,6 +2,7 @@
 
 #include "http/HttpMessage.h"
 #include "monitor/CounterPoller.h"
+#include "net/Allocation.h"
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
@@ -99,11 +100,7 @@ Service* GatewayMonitor::findCommonInterfaceService(const Device& root) {
 
 bool GatewayMonitor::run() {
     try {
-        startSockets();
-    } catch (const Exception&) {
-        return false;
-    }
-    try {
+        const ThreadSockets sockets;
         for (;;) {
             if (mode_.load() == Mode::Searching) {
                 discoveryPhase();
@@ -112,10 +109,10 @@ bool GatewayMonitor::run() {
             }
         }
     } catch (const Exception&) {
-        // A stop request; every other failure is handled where it happens.
+        // A stop request, or a socket layer that did not start; every other failure is handled
+        // where it happens.
     }
     releaseGateway();
-    stopSockets();
     return false;
 }
 
@@ -133,6 +130,8 @@ void GatewayMonitor::discoveryPhase() {
             discover(searchTarget, devices, discoverySeconds_, exchangeTimeout_);
             connected = adoptFirstGateway(devices);
             if (connected) {
+                // Before the pollers, so that no update pairs their counters with the search.
+                setStatusText(gatewayStatus(*gateway_));
                 startPollers();
             }
         } catch (const ThreadStopException&) {
@@ -142,13 +141,13 @@ void GatewayMonitor::discoveryPhase() {
             // One odd device or a network hiccup must not end the monitor: try again later.
             deleteDevices(devices);
             releaseGateway();
+            setStatusText(lookingText);
             connected = false;
         }
         if (!connected) {
             WorkerThread::sleep(refreshPeriod());
             continue;
         }
-        setStatusText(gatewayStatus(*gateway_));
         mode_.store(Mode::Connected);
     }
 }
@@ -191,12 +190,12 @@ void GatewayMonitor::startPollers() {
     sentPublished_.store(false);
     lastReading_.store(steadyMilliseconds());
 
-    auto received = std::make_unique<ReceivedBytesPoller>(*this, *commonInterfaceService_);
+    auto received = makeOwned<ReceivedBytesPoller>(*this, *commonInterfaceService_);
     received->initialize();
     received->start();
     receivedPoller_ = received.release();
 
-    auto sent = std::make_unique<SentBytesPoller>(*this, *commonInterfaceService_);
+    auto sent = makeOwned<SentBytesPoller>(*this, *commonInterfaceService_);
     sent->initialize();
     sent->start();
     sentPoller_ = sent.release();

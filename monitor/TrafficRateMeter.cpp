@@ -6,11 +6,12 @@ namespace {
 
 // The counters wrap at 2^32, so the difference is taken modulo 2^32 and read as signed: a small
 // step past the wrap counts forward, a counter that went back (the gateway restarted or reset
-// it) gives a negative delta, which measures nothing.
+// it) gives a negative delta, which measures nothing. So does a step faster than the fastest
+// link, which is a restart read across the wrap (3 000 000 000, then 5 000) and no traffic.
 std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elapsed,
                    std::uint32_t scale) {
     const auto delta = static_cast<std::int32_t>(current - last);
-    if (delta <= 0) {
+    if (delta <= 0 || delta > TrafficRateMeter::plausibleBytesPerMillisecond * elapsed) {
         return 0;
     }
     // Bytes per millisecond are thousands of bytes per second.

@@ -1,6 +1,7 @@
 #include "monitor/WorkerThread.h"
 
 #include "monitor/WorkerThreadPlatform.h"
+#include "net/Allocation.h"
 
 #include <algorithm>
 
@@ -33,7 +34,10 @@ private:
 
 } // namespace
 
-WorkerThread::WorkerThread() : platform_(std::make_unique<Platform>()) {}
+WorkerThread::WorkerThread() : platform_(makeOwned<Platform>()) {
+    if (platform_->lock == nullptr)
+        throw MemoryException();
+}
 
 WorkerThread::~WorkerThread() {
     {
@@ -138,6 +142,9 @@ void WorkerThread::entry(WorkerThread* worker) {
         worker->run();
     } catch (const ThreadStopException&) {
         // A stop noticed deep inside the body ends it like a return.
+    } catch (...) {
+        // The last resort: a failure no handler of the body took must end this thread only,
+        // never the process.
     }
     Locked locked(worker->platform_->lock);
     worker->state_ = State::Finished;

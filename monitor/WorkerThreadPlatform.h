@@ -33,7 +33,11 @@ void resetEvent(Event* event);
 struct Thread;
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
                               WorkerThread* worker, std::uint32_t& threadId);
-// -2 lowest ... 2 highest; applied as far as the platform lets this process.
+// -2 lowest ... 2 highest; applied as far as the platform lets this process. Windows has the five
+// levels. POSIX threads have none for ordinary processes, so a level is the thread's nice value:
+// 5 steps per level from the value it started with, within -20 ... 19. A thread already at 19
+// cannot go lower, and going above its start needs privileges; either request leaves the
+// thread as it is.
 void setThreadPriority(Thread* thread, int priority);
 void resumeThread(Thread* thread);
 // Returns when the thread has exited; may be called more than once.

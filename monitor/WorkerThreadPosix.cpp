@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <sys/resource.h>
 #include <thread>
@@ -65,7 +66,7 @@ struct Thread {
 };
 
 Lock* createLock() {
-    return new Lock;
+    return new (std::nothrow) Lock;
 }
 
 void destroyLock(Lock* lock) {
@@ -81,7 +82,7 @@ void release(Lock* lock) {
 }
 
 Event* createEvent() {
-    return new Event;
+    return new (std::nothrow) Event;
 }
 
 void destroyEvent(Event* event) {
@@ -106,7 +107,7 @@ void resetEvent(Event* event) {
 }
 
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
-                              WorkerThread* worker, std::uint32_t& threadId) {
+                              WorkerThread* worker, std::uint32_t& threadId) try {
     auto thread = std::make_unique<Thread>();
     thread->launch = std::make_shared<Launch>();
     thread->launch->entry = entry;
@@ -129,6 +130,8 @@ Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
     threadId = static_cast<std::uint32_t>(thread->launch->systemId);
     locked.unlock();
     return thread.release();
+} catch (const std::bad_alloc&) {
+    return nullptr;
 }
 
 void setThreadPriority(Thread* thread, int priority) {

@@ -1,5 +1,6 @@
 #include "monitor/WorkerThreadPlatform.h"
 
+#include <new>
 #include <windows.h>
 
 namespace kestrum::threadPlatform {
@@ -30,8 +31,9 @@ DWORD WINAPI threadMain(LPVOID argument) {
 } // namespace
 
 Lock* createLock() {
-    auto* lock = new Lock;
-    ::InitializeCriticalSection(&lock->section);
+    auto* lock = new (std::nothrow) Lock;
+    if (lock != nullptr)
+        ::InitializeCriticalSection(&lock->section);
     return lock;
 }
 
@@ -50,7 +52,10 @@ void release(Lock* lock) {
 
 Event* createEvent() {
     HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    return handle == nullptr ? nullptr : new Event{handle};
+    auto* event = handle == nullptr ? nullptr : new (std::nothrow) Event{handle};
+    if (event == nullptr && handle != nullptr)
+        ::CloseHandle(handle);
+    return event;
 }
 
 void destroyEvent(Event* event) {
@@ -68,7 +73,9 @@ void resetEvent(Event* event) {
 
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
                               WorkerThread* worker, std::uint32_t& threadId) {
-    auto* thread = new Thread;
+    auto* thread = new (std::nothrow) Thread;
+    if (thread == nullptr)
+        return nullptr;
     thread->entry = entry;
     thread->worker = worker;
     thread->handle =

@@ -44,17 +44,51 @@ int effectiveWait(int waitMilliseconds) {
     }
 }
 
-// Sends the whole buffer, each piece to `to` when it is set.
-int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, int length) {
+// A blocking send waits until its whole piece is queued, however long the peer takes to read;
+// a send with a limit therefore runs non-blocking and waits for room itself.
+class NonBlockingScope {
+public:
+    NonBlockingScope(SocketHandle handle, bool active) : handle_(handle), active_(active) {
+        if (active_)
+            setBlocking(handle_, false);
+    }
+    NonBlockingScope(const NonBlockingScope&) = delete;
+    NonBlockingScope& operator=(const NonBlockingScope&) = delete;
+    ~NonBlockingScope() {
+        if (active_)
+            sp::setNonBlocking(handle_, false);
+    }
+
+private:
+    SocketHandle handle_;
+    bool active_;
+};
+
+// Sends the whole buffer, each piece to `to` when it is set, within the wait.
+int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, int length,
+              int waitMilliseconds) {
     if (length <= 0)
         return 0;
+    const bool bounded = waitMilliseconds != waitForever;
+    const std::int64_t deadline = steadyMilliseconds() + effectiveWait(waitMilliseconds);
+    const NonBlockingScope scope(handle, bounded);
     const char* bytes = static_cast<const char*>(data);
     int total = 0;
     while (total < length) {
-        waitWritable(handle, waitForever);
+        int wait = waitForever;
+        if (bounded) {
+            const std::int64_t left = deadline - steadyMilliseconds();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+        if (!waitWritable(handle, wait))
+            throw TimeoutException();
         int sent = sp::sendSome(handle, bytes + total, length - total, to);
-        if (sent < 0)
-            throwSendFailure(sp::lastError());
+        if (sent < 0) {
+            const SocketError error = sp::lastError();
+            if (bounded && error == SocketError::WouldBlock)
+                continue;
+            throwSendFailure(error);
+        }
         total += sent;
     }
     return total;
@@ -108,6 +142,10 @@ void stopSockets() {
         throw SocketException();
 }
 
+ThreadSockets::~ThreadSockets() {
+    sp::cleanup();
+}
+
 SocketHandle createSocket(bool stream) {
     SocketHandle handle = sp::open(stream);
     if (handle == invalidSocket)
@@ -144,12 +182,12 @@ bool waitWritable(SocketHandle handle, int waitMilliseconds) {
     throw SocketException();
 }
 
-int sendAll(SocketHandle handle, const void* data, int length) {
-    return sendWhole(handle, nullptr, data, length);
+int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds) {
+    return sendWhole(handle, nullptr, data, length, waitMilliseconds);
 }
 
 int sendAllTo(SocketHandle handle, const SocketAddress& to, const void* data, int length) {
-    return sendWhole(handle, &to, data, length);
+    return sendWhole(handle, &to, data, length, waitForever);
 }
 
 int receive(SocketHandle handle, void* buffer, int size, int waitMilliseconds) {

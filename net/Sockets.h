@@ -40,6 +40,16 @@ static_assert(sizeof(SocketAddress) == 16);
 
 void startSockets();
 void stopSockets();
+
+// The socket layer for one thread's body: started on construction (failure: SocketException),
+// released on the way out, where a failure has no one left to tell and is not thrown.
+class ThreadSockets {
+public:
+    ThreadSockets() { startSockets(); }
+    ThreadSockets(const ThreadSockets&) = delete;
+    ThreadSockets& operator=(const ThreadSockets&) = delete;
+    ~ThreadSockets();
+};
 SocketHandle createSocket(bool stream);
 void closeSocket(SocketHandle handle);
 // Accepts host names and dotted quads; returns the first IPv4 address in network order. A null
@@ -48,12 +58,14 @@ std::uint32_t resolveHost(const char* name);
 void setBlocking(SocketHandle handle, bool blocking);
 // Also true when the socket has an error pending (the next call on it reports the error).
 bool waitWritable(SocketHandle handle, int waitMilliseconds);
-// A length of 0 or less sends nothing and returns 0.
-int sendAll(SocketHandle handle, const void* data, int length);
+// A length of 0 or less sends nothing and returns 0. The wait bounds the whole send: a peer that
+// does not read it all within the wait makes it throw TimeoutException.
+int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds = waitForever);
 int sendAllTo(SocketHandle handle, const SocketAddress& to, const void* data, int length);
 // 0 means the wait ran out (or size was not positive); a closed connection throws
 // NoConnectionException.
 int receive(SocketHandle handle, void* buffer, int size, int waitMilliseconds);
+// A datagram larger than size is cut to size bytes on every platform; the rest is lost.
 int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size,
                 int waitMilliseconds);
 // With a finite wait, a connect that fails within it is reported as its error (refused:

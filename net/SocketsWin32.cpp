@@ -49,6 +49,12 @@ void setOnly(fd_set& set, SocketHandle handle) {
     set.fd_array[0] = native(handle);
 }
 
+// A datagram larger than the buffer fills it and fails with WSAEMSGSIZE; elsewhere the cut
+// datagram is simply the result, and so it is here.
+int cutToBuffer(int received, int size) {
+    return received == SOCKET_ERROR && ::WSAGetLastError() == WSAEMSGSIZE ? size : received;
+}
+
 } // namespace
 
 bool startup() {
@@ -112,11 +118,12 @@ int sendSome(SocketHandle handle, const void* data, int length, const SocketAddr
 int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from) {
     char* bytes = static_cast<char*>(buffer);
     if (from == nullptr)
-        return ::recv(native(handle), bytes, size, 0);
+        return cutToBuffer(::recv(native(handle), bytes, size, 0), size);
     sockaddr_in address{};
     int addressLength = sizeof address;
-    int received = ::recvfrom(native(handle), bytes, size, 0, reinterpret_cast<sockaddr*>(&address),
-                              &addressLength);
+    int received = cutToBuffer(::recvfrom(native(handle), bytes, size, 0,
+                                          reinterpret_cast<sockaddr*>(&address), &addressLength),
+                               size);
     if (received >= 0) {
         from->setPortNetworkOrder(address.sin_port);
         from->setAddressNetworkOrder(address.sin_addr.s_addr);

@@ -136,19 +136,22 @@ String String::substring(int start, int count) const {
 }
 
 int String::find(const char* needle, int start) const {
-    if (needle == nullptr || needle[0] == '\0' || start >= length()) {
+    // A negative start counts as 0, so the empty text (null) is never searched.
+    const int from = start < 0 ? 0 : start;
+    if (needle == nullptr || needle[0] == '\0' || from >= length()) {
         return -1;
     }
-    const char* found = std::strstr(text_ + (start < 0 ? 0 : start), needle);
+    const char* found = std::strstr(text_ + from, needle);
     return found == nullptr ? -1 : static_cast<int>(found - text_);
 }
 
 int String::findFirstOf(const char* chars, int start) const {
-    if (chars == nullptr || chars[0] == '\0' || start >= length()) {
+    const int from = start < 0 ? 0 : start;
+    if (chars == nullptr || chars[0] == '\0' || from >= length()) {
         return -1;
     }
     // strpbrk never matches the terminating NUL of either argument.
-    const char* found = std::strpbrk(text_ + (start < 0 ? 0 : start), chars);
+    const char* found = std::strpbrk(text_ + from, chars);
     return found == nullptr ? -1 : static_cast<int>(found - text_);
 }
 

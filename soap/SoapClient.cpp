@@ -8,7 +8,7 @@ namespace kestrum {
 
 namespace {
 
-// A value carrying '<' or '&' must not break the request's markup.
+// A text carrying '<', '&' or a quote must not break the request's markup.
 String encodeEntities(const String& text) {
     String encoded = text;
     encoded.replaceAll("&", "&amp;"); // first, so the references below stay intact
@@ -22,20 +22,23 @@ String encodeEntities(const String& text) {
 } // namespace
 
 String SoapClient::composeEnvelope(const String& action, const StringMap& inArguments) const {
+    // Names and the service type come from a device description: they are encoded like values.
+    const String actionName = encodeEntities(action);
     String envelope = "<s:Envelope"
                       " xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\""
                       " s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\""
                       "><s:Body><m:";
-    envelope.append(action);
+    envelope.append(actionName);
     envelope.append(" xmlns:m=\"");
-    envelope.append(serviceType);
+    envelope.append(encodeEntities(serviceType));
     envelope.append("\">");
     for (const StringPair& argument : inArguments) {
-        envelope.append("<" + argument.name + ">");
+        const String name = encodeEntities(argument.name);
+        envelope.append("<" + name + ">");
         envelope.append(encodeEntities(argument.value));
-        envelope.append("</" + argument.name + ">");
+        envelope.append("</" + name + ">");
     }
-    envelope.append("</m:" + action + ">");
+    envelope.append("</m:" + actionName + ">");
     envelope.append("</s:Body></s:Envelope>\r\n");
     return envelope;
 }

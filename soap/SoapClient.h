@@ -22,7 +22,8 @@ public:
     void call(const String& action, const StringMap& inArguments, String& responseName,
               StringMap& outArguments) const;
 
-    // The request body: one line, CR LF at its end, argument values entity-encoded.
+    // The request body: one line, CR LF at its end; the action name, the service type and the
+    // argument names and values entity-encoded.
     String composeEnvelope(const String& action, const StringMap& inArguments) const;
     // Throws ParsingException for a response without a Body, with an empty Body, or with a
     // Fault in it.

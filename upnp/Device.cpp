@@ -1,11 +1,10 @@
 #include "upnp/Device.h"
 
 #include "http/HttpClient.h"
+#include "net/Allocation.h"
 #include "net/ByteBuffer.h"
 #include "soap/XmlNode.h"
 #include "upnp/Service.h"
-
-#include <memory>
 
 namespace kestrum {
 
@@ -72,7 +71,7 @@ void Device::readElement(const XmlNode& element) {
     const XmlNode& serviceList = element.child("serviceList");
     reserveFor(services, serviceList.children.count());
     for (const XmlNode& item : serviceList.children) {
-        auto service = std::make_unique<Service>(this);
+        auto service = makeOwned<Service>(this);
         service->serviceType = item.childText("serviceType");
         service->serviceId = item.childText("serviceId");
         service->SCPDURL = item.childText("SCPDURL");
@@ -84,7 +83,7 @@ void Device::readElement(const XmlNode& element) {
     const XmlNode& deviceList = element.child("deviceList");
     reserveFor(devices, deviceList.children.count());
     for (const XmlNode& item : deviceList.children) {
-        auto device = std::make_unique<Device>();
+        auto device = makeOwned<Device>();
         device->parent = this;
         device->specMajor = specMajor;
         device->specMinor = specMinor;

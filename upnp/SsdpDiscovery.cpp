@@ -2,11 +2,11 @@
 
 #include "http/HttpMessage.h"
 #include "monitor/WorkerThread.h"
+#include "net/Allocation.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
 
 #include <cstdint>
-#include <memory>
 
 namespace kestrum {
 
@@ -70,7 +70,7 @@ void loadDevices(const StringSet& locations, PointerList<Device>& devices, int e
         if (WorkerThread::currentStopRequested()) {
             throw ThreadStopException();
         }
-        auto device = std::make_unique<Device>();
+        auto device = makeOwned<Device>();
         try {
             device->load(location, exchangeTimeout);
         } catch (const Exception&) {
@@ -99,7 +99,7 @@ void discover(const char* searchTarget, PointerList<Device>& devices, int waitSe
     }
 
     SsdpAnswers answers(searchTarget);
-    const auto buffer = std::make_unique<char[]>(datagramSize);
+    const auto buffer = makeOwnedArray<char>(datagramSize);
     SocketAddress sender;
     const std::int64_t deadline = nowSeconds() + waitSeconds;
     while (nowSeconds() < deadline) {

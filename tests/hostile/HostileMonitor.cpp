@@ -2,6 +2,8 @@
 
 #include "tests/support/RawSocket.h"
 
+#include <vector>
+
 namespace kestrum::test {
 
 std::string description(const std::string& name, const std::string& controlUrl,
@@ -29,7 +31,10 @@ std::string counterReply(const std::string& received, const std::string& sent) {
 }
 
 int refusedPort() {
-    return RawSocket::listenTcp().localPort();
+    // Held bound for the whole run, so that no later peer can be given the port.
+    static std::vector<RawSocket> held;
+    held.push_back(RawSocket::bindTcp());
+    return held.back().localPort();
 }
 
 } // namespace kestrum::test

@@ -48,7 +48,7 @@ std::string description(const std::string& name, const std::string& controlUrl,
                         const std::string& inner = {});
 // One response carrying both out-arguments, so that each poller finds its own.
 std::string counterReply(const std::string& received, const std::string& sent);
-// A port on which nothing listens: connections to it are refused at once.
+// A port on which nothing listens, and that stays taken: connections to it are refused at once.
 int refusedPort();
 
 class HostileMonitorTest : public MonitorFixture {

@@ -3,6 +3,7 @@
 #include "net/Sockets.h"
 #include "tests/http/HttpTestServer.h"
 #include "tests/http/StringPrinter.h"
+#include "tests/support/RawSocket.h"
 
 #include <gtest/gtest.h>
 #include <string>
@@ -100,6 +101,16 @@ TEST_F(HttpClientTest, BadStatusThrowsWithBodyInCallersBuffer) {
 TEST_F(HttpClientTest, CloseBeforeDeclaredLengthThrows) {
     HttpTestServer server({reply("HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\n12345")});
     EXPECT_THROW(client.get(String(server.url("/").c_str()), body), NoConnectionException);
+}
+
+TEST_F(HttpClientTest, CloseInsideTheHeadThrowsAndAWholeLfHeadIsComplete) {
+    HttpTestServer cut({reply("HTTP/1.0 200 OK\r\nContent-Ty")});
+    EXPECT_THROW(client.get(String(cut.url("/").c_str()), body), NoConnectionException);
+
+    HttpTestServer lf({reply("HTTP/1.0 200 OK\nContent-Length: 0\n\n")});
+    body.append("previous", 8);
+    client.get(String(lf.url("/").c_str()), body);
+    EXPECT_EQ(body.length(), 0);
 }
 
 TEST_F(HttpClientTest, CloseWithoutAnswerIsNoSuccess) {
@@ -203,6 +214,17 @@ TEST_F(HttpClientTest, ExchangeLimitCoversEveryRedirectOfACall) {
                            reply("HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok")});
     client.exchangeTimeout = 2;
     EXPECT_THROW(client.get(String(server.url("/").c_str()), body), TimeoutException);
+}
+
+TEST_F(HttpClientTest, ExchangeLimitCoversSendingToAPeerThatNeverReads) {
+    // The connection is made by the listener's backlog; nobody ever reads from it.
+    test::RawSocket listener = test::RawSocket::listenTcp();
+    ByteBuffer content;
+    const std::string large(48 * 1024 * 1024, 'p');
+    content.append(large.data(), static_cast<int>(large.size()));
+    client.exchangeTimeout = 1;
+    const String url = ("http://127.0.0.1:" + std::to_string(listener.localPort()) + "/").c_str();
+    EXPECT_THROW(client.post(url, content, body), TimeoutException);
 }
 
 TEST_F(HttpClientTest, OversizedResponseIsMalformed) {

@@ -162,6 +162,76 @@ TEST(HttpMessageTest, MalformedInputThrows) {
     expectMalformed("HTTP/1.0 200 OK\r\nContent-Length: 1048577\r\n\r\n");
 }
 
+// The code is three digits at most, without a sign: longer ones once wrapped onto 200.
+TEST(HttpMessageTest, StatusCodeTable) {
+    const struct {
+        const char* code;
+        int status; // -1: malformed
+    } cases[] = {
+        {"200", 200},
+        {"0", 0},
+        {"999", 999},
+        {"404x", 404},
+        {"OK", 0},
+        {"1000", -1},
+        {"0200", -1},
+        {"2147483848", -1},
+        {"4294967496", -1},
+        {"4294967295", -1},
+        {"18446744073709551816", -1},
+        {"-200", -1},
+        {"-4294967096", -1},
+        {"+200", -1},
+        {"-0", -1},
+    };
+    for (const auto& [code, status] : cases) {
+        const std::string bytes = "HTTP/1.0 " + std::string(code) + " OK\r\n\r\n";
+        if (status < 0) {
+            expectMalformed(bytes);
+        } else {
+            EXPECT_EQ(parsed(bytes).status(), status) << code;
+        }
+    }
+}
+
+// At the close a head is complete only when all that is left unread is its final line end.
+TEST(HttpMessageTest, CloseCompletesOnlyAWholeHeadAndDeclaredBody) {
+    const struct {
+        const char* bytes;
+        bool complete;
+        const char* body;
+    } cases[] = {
+        {"", true, ""}, // nothing at all: an empty response without a status
+        {"\n", false, ""},
+        {"HTTP/1.0 200 OK", false, ""},
+        {"HTTP/1.0 200 OK\n", false, ""},
+        {"HTTP/1.0 200 OK\r\n", false, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Ty", false, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n", false, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r", true, ""},
+        {"HTTP/1.0 200 OK\nContent-Length: 0\n\n", true, ""},
+        {"HTTP/1.0 200 OK\nServer: x\n\n", true, ""},
+        {"HTTP/1.0 200 OK\nContent-Length: 2\n\n", false, ""},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 4\r\n\r\nbo", false, "bo"},
+        {"HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nbo", true, "bo"},
+        {"HTTP/1.0 200 OK\r\n\r\nbody", true, "body"},
+    };
+    for (const auto& [bytes, complete, body] : cases) {
+        SCOPED_TRACE(bytes);
+        const std::string text = bytes;
+        HttpResponse whole = parsed(text);
+        HttpResponse byteWise;
+        for (char byte : text) {
+            byteWise.feed(&byte, 1);
+        }
+        for (HttpResponse* response : {&whole, &byteWise}) {
+            EXPECT_EQ(response->completeAtClose(), complete);
+            EXPECT_EQ(response->parseState() == State::Complete, complete);
+            EXPECT_EQ(summary(*response).body, body);
+        }
+    }
+}
+
 TEST(HttpMessageTest, LineAfterCompleteMessageThrows) {
     HttpResponse response = parsed("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nab");
     EXPECT_EQ(response.parseState(), State::Complete);

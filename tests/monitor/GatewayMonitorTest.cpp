@@ -1,5 +1,8 @@
 #include "monitor/GatewayMonitor.h"
 
+#include "monitor/CounterPoller.h"
+#include "monitor/MonitorDisplay.h"
+#include "net/Sockets.h"
 #include "net/StringSet.h"
 #include "tests/monitor/MonitorFixture.h"
 #include "tests/support/FakeGateway.h"
@@ -12,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kestrum {
 namespace {
@@ -35,6 +39,10 @@ std::string description(const std::string& nameElement, const std::string& rootT
            "<eventSubURL>/evt/CmnIfCfg</eventSubURL></service></serviceList></device>"
            "</deviceList></device></root>\r\n";
 }
+
+constexpr const char* missingCounters =
+    "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
+    "<s:Body><u:GetTotalBytesReceivedResponse/></s:Body></s:Envelope>";
 
 std::string named(const std::string& name) {
     return description("<friendlyName>" + name + "</friendlyName>");
@@ -65,7 +73,11 @@ protected:
         });
     }
 
-    static bool published(const MonitorSnapshot& snapshot) { return snapshot.countersPublished; }
+    // Counters are published only under the gateway's own status, never under the search's.
+    static bool published(const MonitorSnapshot& snapshot) {
+        EXPECT_FALSE(snapshot.countersPublished && snapshot.statusText == looking);
+        return snapshot.countersPublished;
+    }
 };
 
 TEST_F(GatewayMonitorTest, SearchingPostsOneUpdateHoweverManyAttemptsFail) {
@@ -208,7 +220,7 @@ TEST_F(GatewayMonitorTest, AnIgd2GatewayIsWatched) {
     EXPECT_EQ(monitor_->totalBytesSent(), 88u);
 }
 
-TEST_F(GatewayMonitorTest, FailedReadingsKeepTheCountersAndAMissingArgumentReadsZero) {
+TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
     auto router = gateway(named("Flaky"), 5, 6);
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
@@ -224,11 +236,24 @@ TEST_F(GatewayMonitorTest, FailedReadingsKeepTheCountersAndAMissingArgumentReads
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
 
     router->setBehaviour(FakeGateway::Behaviour::Answer);
-    router->setSoapReply("<?xml version=\"1.0\"?><s:Envelope "
-                         "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
-                         "<u:GetTotalBytesReceivedResponse/></s:Body></s:Envelope>");
+    router->setSoapReply(missingCounters);
+    const std::size_t answered = router->requests().size();
+    while (router->requests().size() < answered + 6 &&
+           std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+    }
+    EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
+    EXPECT_EQ(monitor_->totalBytesSent(), 6u);
+}
+
+// Replies without counters are no sign of life: the gateway is given up as if silent.
+TEST_F(GatewayMonitorTest, RepliesWithoutCountersDoNotKeepAGateway) {
+    auto router = gateway(named("Hollow"), 5, 6);
+    startMonitor(1000);
+    ASSERT_TRUE(takeUntil(published));
+    router->setSoapReply(missingCounters);
     EXPECT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
-        return snapshot.totalBytesReceived == 0 && snapshot.totalBytesSent == 0;
+        return snapshot.statusText == looking && !snapshot.countersPublished;
     }));
 }
 
@@ -252,6 +277,119 @@ TEST_F(GatewayMonitorTest, AGatewayThatVanishesIsFoundAgainOnItsNewPort) {
                snapshot.totalBytesSent == 40;
     }));
     EXPECT_STREQ(monitor_->statusText().c_str(), "Moving");
+}
+
+// The two pollers feeding the display as the window drives it, without discovery: the owner is
+// a monitor that is never started, as the real one is once it has found its gateway.
+class CounterPollingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        startSockets();
+        gateway_.start();
+        service_.serviceType = common1;
+        service_.controlURL =
+            ("http://127.0.0.1:" + std::to_string(gateway_.port()) + "/ctl").c_str();
+        pollers_.push_back(std::make_unique<ReceivedBytesPoller>(monitor_, service_));
+        pollers_.push_back(std::make_unique<SentBytesPoller>(monitor_, service_));
+        for (auto& poller : pollers_) {
+            poller->initialize();
+            poller->start();
+        }
+    }
+
+    void TearDown() override {
+        for (auto& poller : pollers_) {
+            poller->requestStop(true);
+        }
+        stopSockets();
+    }
+
+    bool showing(std::uint32_t value) const {
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (std::chrono::steady_clock::now() < deadline) {
+            const MonitorSnapshot snapshot = monitor_.snapshot();
+            if (snapshot.countersPublished && snapshot.totalBytesReceived == value &&
+                snapshot.totalBytesSent == value) {
+                return true;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+        return false;
+    }
+
+    // Both pollers have asked at least twice more.
+    void awaitFurtherReadings() const {
+        const std::size_t before = gateway_.requests().size();
+        const auto deadline = std::chrono::steady_clock::now() + 60s;
+        while (gateway_.requests().size() < before + 4 &&
+               std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+    // One window update, each half a second after the one before.
+    DisplayUpdate update() {
+        now_ += 500;
+        return display_.update(monitor_.snapshot(), now_, 30, 500);
+    }
+
+    static std::string reply(const std::string& arguments) {
+        return "<?xml version=\"1.0\"?><s:Envelope "
+               "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
+               "<u:Response>" +
+               arguments + "</u:Response></s:Body></s:Envelope>";
+    }
+
+    FakeGateway gateway_{""};
+    RefreshPeriod refresh_{100};
+    UpdateQueue updates_;
+    GatewayMonitor monitor_{refresh_, updates_};
+    Device device_;
+    Service service_{&device_};
+    std::vector<std::unique_ptr<CounterPoller>> pollers_;
+    MonitorDisplay display_{4};
+    std::int64_t now_ = 1'700'000'000'000;
+};
+
+// N, then 0 or a reply without a usable counter, then N again: never any traffic, below 2^31
+// and above it.
+TEST_F(CounterPollingTest, AFallToZeroOrAReplyWithoutCounterShowsNoTraffic) {
+    const std::string noCounter[] = {
+        reply(""),
+        reply("<NewTotalBytesReceived></NewTotalBytesReceived><NewTotalBytesSent/>"),
+        reply("<NewTotalBytesReceived>n/a</NewTotalBytesReceived>"
+              "<NewTotalBytesSent> -</NewTotalBytesSent>"),
+    };
+    for (const std::uint32_t n :
+         {900'000'000u, 0x7FFFFFFFu, 0x80000000u, 3'000'000'000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(n);
+        gateway_.setCounters(n, n);
+        ASSERT_TRUE(showing(n));
+        update();
+        EXPECT_EQ(update().received, 0u);
+
+        gateway_.setCounters(0, 0);
+        ASSERT_TRUE(showing(0));
+        DisplayUpdate shown = update();
+        EXPECT_TRUE(shown.hasRates);
+        EXPECT_EQ(shown.received + shown.sent, 0u);
+        gateway_.setCounters(n, n);
+        ASSERT_TRUE(showing(n));
+        shown = update();
+        EXPECT_EQ(shown.received + shown.sent, 0u);
+
+        for (const std::string& body : noCounter) {
+            gateway_.setSoapReply(body);
+            awaitFurtherReadings();
+            EXPECT_TRUE(showing(n)) << body;
+            shown = update();
+            EXPECT_EQ(shown.received + shown.sent, 0u) << body;
+            gateway_.setSoapReply("");
+            awaitFurtherReadings();
+            shown = update();
+            EXPECT_EQ(shown.received + shown.sent, 0u) << body;
+        }
+    }
 }
 
 // Which embedded device and service carry the counters; no network involved.

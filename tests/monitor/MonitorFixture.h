@@ -3,7 +3,7 @@
 #include "monitor/GatewayMonitor.h"
 #include "monitor/RefreshPeriod.h"
 #include "monitor/UpdateQueue.h"
-#include "tests/monitor/PrivateNetwork.h"
+#include "tests/support/NetworkNamespace.h"
 
 #include <chrono>
 #include <functional>

@@ -71,7 +71,7 @@ TEST(TrafficRateMeterTest, CounterWrapCountsForward) {
 TEST(TrafficRateMeterTest, CounterGoingBackMeasuresNothingAndBecomesTheBaseline) {
     TrafficRateMeter meter;
     meter.sample(start, 900'000'000, 5'000'000, scale, period);
-    // The gateway restarted; a response without the out-argument reads as 0 the same way.
+    // The gateway restarted.
     auto result = meter.sample(start + 1000, 3'000, 0, scale, period);
     EXPECT_EQ(result.outcome, Outcome::Rates);
     EXPECT_EQ(result.received, 0u);
@@ -80,6 +80,52 @@ TEST(TrafficRateMeterTest, CounterGoingBackMeasuresNothingAndBecomesTheBaseline)
     result = meter.sample(start + 2000, 1'003'000, 2'000, scale, period);
     EXPECT_EQ(result.received, 1000u);
     EXPECT_EQ(result.sent, 2u);
+}
+
+// Differences around 0, 2^31 and 2^32 over several elapsed times. Faster than 10 Gbit/s
+// (1 250 000 bytes per millisecond) is a reset, like a counter going back: rate 0, and the
+// reading becomes the baseline of the next.
+TEST(TrafficRateMeterTest, DifferencesCountOnlyWhenPlausibleForTheTimeElapsed) {
+    constexpr std::uint32_t top = 0xFFFFFFFFu;
+    constexpr std::uint32_t half = 0x80000000u;
+    const struct {
+        std::uint32_t last;
+        std::uint32_t current;
+        std::int64_t elapsed;
+        std::uint32_t rate;
+    } cases[] = {
+        {0, 0, 1, 0},
+        {0, 1'250'000, 1, 1'250'000},
+        {0, 1'250'001, 1, 0},
+        {0, 625'000'000, 500, 1'250'000},
+        {0, 625'000'001, 500, 0},
+        {top - 295, 200, 1, 496}, // the wrap counts forward
+        {top, 0, 1, 1},
+        {half - 1, half + 499'999, 500, 1000},
+        {3'000'000'000u, 5'000, 500, 0}, // a restart read across the wrap
+        {3'000'000'000u, 5'000, 1000, 0},
+        {3'000'000'000u, 5'000, 2000, 647'486}, // as plausible as real traffic
+        {5'000, 3'000'000'000u, 4000, 0},
+        {half, 0, 500, 0},
+        {half - 1, 0, 500, 0},
+        {0, half - 1, 1000, 0},
+        {0, half - 1, 2000, 1'073'741},
+        {0, half, 4000, 0},
+        {900'000'000, 3'000, 1000, 0},
+        {top, top, 4000, 0},
+    };
+    for (const auto& [last, current, elapsed, expected] : cases) {
+        SCOPED_TRACE(testing::Message() << last << " -> " << current << " in " << elapsed);
+        TrafficRateMeter meter;
+        meter.sample(start, last, last, 0xFFFFFFFFu, 1);
+        const auto result = meter.sample(start + elapsed, current, current, 0xFFFFFFFFu, 1);
+        EXPECT_EQ(result.outcome, Outcome::Rates);
+        EXPECT_EQ(result.received, expected);
+        EXPECT_EQ(result.sent, expected);
+        // Measured from this reading, whatever it was.
+        EXPECT_EQ(meter.sample(start + elapsed + 1000, current + 2000, current, scale, 1).received,
+                  2u);
+    }
 }
 
 TEST(TrafficRateMeterTest, ClockSetBackGivesZeroAndRestartsFromTheNewTime) {

@@ -1,9 +1,13 @@
 #include "monitor/WorkerThread.h"
 
+#include "tests/support/allocation/AllocationFailure.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
+#include <new>
+#include <stdexcept>
 #include <thread>
 
 #ifdef _WIN32
@@ -181,15 +185,16 @@ TEST(WorkerThreadTest, AWorkerStoppingItselfDoesNotWaitForItself) {
     EXPECT_TRUE(worker.stopRequested());
 }
 
-// Whether the calling thread runs below the priority of the thread that started it.
-bool runsBelow(int ownerNice) {
+// Whether the calling thread runs at the lowest priority the platform gives it: never above the
+// thread that started it, and below it wherever that can be expressed (not under nice 19).
+bool runsLowered(int ownerNice) {
 #ifdef _WIN32
     (void)ownerNice;
     return ::GetThreadPriority(::GetCurrentThread()) == THREAD_PRIORITY_LOWEST;
 #else
     errno = 0;
     int nice = ::getpriority(PRIO_PROCESS, 0); // Linux: the calling thread's own value
-    return errno == 0 && nice > ownerNice;
+    return errno == 0 && (nice > ownerNice || nice == 19);
 #endif
 }
 
@@ -200,7 +205,7 @@ TEST(WorkerThreadTest, PriorityIsClampedStoredWhileReadyAndAppliedByStart) {
 #else
     const int ownerNice = ::getpriority(PRIO_PROCESS, 0);
 #endif
-    TestWorker worker([&](TestWorker&) { lowered = runsBelow(ownerNice); });
+    TestWorker worker([&](TestWorker&) { lowered = runsLowered(ownerNice); });
     worker.setPriority(5);
     EXPECT_EQ(2, worker.priority());
     worker.setPriority(-7);
@@ -248,6 +253,36 @@ TEST(WorkerThreadTest, DestroysCleanlyInEveryStateAnOwnerMayLeaveItIn) {
         finished.requestStop(true); // waiting twice is harmless
     }
     EXPECT_TRUE(ran);
+}
+
+// Whatever leaves a body ends that worker's thread only, never the process.
+TEST(WorkerThreadTest, AnyFailureLeavingTheBodyEndsTheThreadCleanly) {
+    const std::function<void(TestWorker&)> bodies[] = {
+        [](TestWorker&) { throw SocketException(); },
+        [](TestWorker&) { throw std::bad_alloc(); },
+        [](TestWorker&) { throw std::runtime_error("foreign"); },
+        [](TestWorker&) { throw 7; },
+    };
+    for (const auto& body : bodies) {
+        TestWorker worker(body);
+        worker.initialize();
+        worker.start();
+        worker.requestStop(true);
+        EXPECT_EQ(State::Finished, worker.state());
+    }
+}
+
+// The monitor creates its pollers on its own thread: running out of memory there must reach its
+// handlers, not end the process.
+TEST(WorkerThreadTest, AllocationFailureInTheLifeCycleIsAnException) {
+    const std::function<void(TestWorker&)> body = [](TestWorker&) {};
+    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+                  TestWorker worker(body);
+                  worker.initialize();
+                  worker.start();
+                  worker.requestStop(true);
+              }),
+              0);
 }
 
 TEST(WorkerThreadTest, EachWorkerSleepsOnItsOwnState) {

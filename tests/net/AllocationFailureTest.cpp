@@ -1,6 +1,7 @@
-// Storage failures are injected by replacing the non-throwing allocation functions, the only ones
-// the text and collection types use; the replacements hand over to the throwing ones, so the
-// matching deallocation stays the standard (or sanitizer's) one.
+// Storage failures are injected through the allocation functions the shared harness replaces;
+// the text and collection types use only the non-throwing ones.
+
+#include "tests/support/allocation/AllocationFailure.h"
 
 #include "net/ByteBuffer.h"
 #include "net/Exception.h"
@@ -9,42 +10,8 @@
 
 #include <gtest/gtest.h>
 #include <memory>
-#include <new>
 
 using namespace kestrum;
-
-namespace {
-
-// Allocations still to succeed before one fails; negative while nothing is armed.
-int allocationsBeforeFailure = -1;
-
-bool allocationShouldFail() {
-    if (allocationsBeforeFailure < 0) {
-        return false;
-    }
-    return allocationsBeforeFailure-- == 0;
-}
-
-void* allocateUnlessFailing(std::size_t size, void* (*allocate)(std::size_t)) noexcept {
-    if (allocationShouldFail()) {
-        return nullptr;
-    }
-    try {
-        return allocate(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-} // namespace
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return allocateUnlessFailing(size, [](std::size_t n) { return ::operator new(n); });
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return allocateUnlessFailing(size, [](std::size_t n) { return ::operator new[](n); });
-}
 
 namespace {
 
@@ -56,19 +23,19 @@ void expectEveryFailureHandled(Make make, Operation operation, Check unchanged) 
     int failures = 0;
     for (int n = 0; n < 50; ++n) {
         auto object = make();
-        allocationsBeforeFailure = n;
+        test::failAllocationAfter(n);
         try {
             operation(*object);
-            allocationsBeforeFailure = -1;
+            test::failAllocationAfter(-1);
             EXPECT_GT(failures, 0) << "the operation allocated nothing";
             return;
         } catch (const MemoryException&) {
-            allocationsBeforeFailure = -1;
+            test::failAllocationAfter(-1);
             ++failures;
             unchanged(*object);
         }
     }
-    allocationsBeforeFailure = -1;
+    test::failAllocationAfter(-1);
     ADD_FAILURE() << "the operation never succeeded";
 }
 

@@ -146,6 +146,9 @@ TEST(String, FindHonoursStartAndRejectsEmptyNeedles) {
     EXPECT_EQ(text.find(static_cast<const char*>(nullptr)), -1);
     EXPECT_EQ(text.find(String()), -1);
     EXPECT_EQ(String().find("a"), -1);
+    // The empty text is null: a negative start must not search it.
+    EXPECT_EQ(String().find("a", -1), -1);
+    EXPECT_EQ(String().find("a", INT_MIN), -1);
 
     const String list("a,b;c");
     EXPECT_EQ(list.findFirstOf(";,"), 1);
@@ -154,6 +157,8 @@ TEST(String, FindHonoursStartAndRejectsEmptyNeedles) {
     EXPECT_EQ(list.findFirstOf("xyz"), -1);
     EXPECT_EQ(list.findFirstOf(""), -1);
     EXPECT_EQ(String().findFirstOf(","), -1);
+    EXPECT_EQ(String().findFirstOf(",", -1), -1);
+    EXPECT_EQ(list.findFirstOf(";,", INT_MIN), 1);
 }
 
 TEST(String, PrefixAndSuffixTests) {

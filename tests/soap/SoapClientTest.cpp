@@ -54,6 +54,20 @@ TEST(SoapEnvelope, InArgumentsKeepTheirOrderAndValuesAreEncoded) {
         << envelope;
 }
 
+// Names and the service type come from a device description and must not break the markup.
+TEST(SoapEnvelope, NamesAndServiceTypeAreEncodedToo) {
+    StringMap arguments;
+    arguments.add("A<b", "v");
+    const SoapClient client("http://h/c", "x#Act", "urn:x\"><evil/>&");
+    const std::string envelope = text(client.composeEnvelope("Act></m:Act><evil/", arguments));
+    EXPECT_EQ(envelope.find("<evil"), std::string::npos) << envelope;
+    EXPECT_NE(
+        envelope.find("<m:Act&gt;&lt;/m:Act&gt;&lt;evil/ xmlns:m=\"urn:x&quot;&gt;&lt;"
+                      "evil/&gt;&amp;\"><A&lt;b>v</A&lt;b></m:Act&gt;&lt;/m:Act&gt;&lt;evil/>"),
+        std::string::npos)
+        << envelope;
+}
+
 TEST(SoapResponse, ResponseElementAndOutArgumentsAreRead) {
     String name;
     StringMap out;

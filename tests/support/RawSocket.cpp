@@ -113,12 +113,17 @@ RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     return *this;
 }
 
-RawSocket RawSocket::listenTcp(int backlog) {
-    RawSocket listener(openNative(SOCK_STREAM));
+RawSocket RawSocket::bindTcp() {
+    RawSocket socket(openNative(SOCK_STREAM));
     sockaddr_in address = loopback(0);
-    if (::bind(native(listener.handle_), reinterpret_cast<const sockaddr*>(&address),
+    if (::bind(native(socket.handle_), reinterpret_cast<const sockaddr*>(&address),
                sizeof address) != 0)
         fail("bind");
+    return socket;
+}
+
+RawSocket RawSocket::listenTcp(int backlog) {
+    RawSocket listener = bindTcp();
     if (::listen(native(listener.handle_), backlog) != 0)
         fail("listen");
     return listener;

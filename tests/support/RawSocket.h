@@ -22,7 +22,10 @@ public:
     RawSocket& operator=(const RawSocket&) = delete;
     ~RawSocket() { close(); }
 
-    // A TCP socket listening on 127.0.0.1 at a port the system chooses (see localPort).
+    // A TCP socket bound to 127.0.0.1 at a port the system chooses (see localPort) that never
+    // listens: connections to that port are refused for as long as it stays open.
+    static RawSocket bindTcp();
+    // A TCP socket listening on 127.0.0.1 at a port the system chooses.
     static RawSocket listenTcp(int backlog = 16);
     // A blocking TCP connection to 127.0.0.1:port.
     static RawSocket connectTcp(int port);

@@ -2,10 +2,13 @@
 
 #include "http/HttpClient.h"
 #include "net/Sockets.h"
+#include "net/StringSet.h"
 #include "soap/XmlNode.h"
 #include "tests/support/FakeGateway.h"
+#include "tests/support/allocation/AllocationFailure.h"
 #include "tests/upnp/UpnpTestEnvironment.h"
 #include "upnp/Service.h"
+#include "upnp/SsdpDiscovery.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
@@ -121,6 +124,27 @@ TEST_F(DeviceLoad, GatewayWithUrlBase) {
     ASSERT_EQ(wan->devices.count(), 1);
     ASSERT_EQ(wan->devices[0]->services.count(), 1);
     EXPECT_EQ(text(wan->devices[0]->services[0]->controlURL), "http://10.0.0.2/x");
+}
+
+// Memory running out anywhere in a load, or in the loop that loads each answering device,
+// reaches the caller as an Exception: the only kind a worker's handlers take.
+TEST_F(DeviceLoad, AllocationFailureIsAMemoryException) {
+    serve("igd1.xml");
+    const String url = location();
+    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+                  Device root;
+                  root.load(url);
+              }),
+              0);
+    StringSet locations(stringHash, 17);
+    locations.insert(url);
+    test::expectAllocationFailuresAsExceptions([&] {
+        PointerList<Device> devices;
+        loadDevices(locations, devices);
+        for (Device* device : devices) {
+            delete device;
+        }
+    });
 }
 
 TEST_F(DeviceLoad, GatewayWithoutUrlBaseUsesItsServerAndPassesItDown) {

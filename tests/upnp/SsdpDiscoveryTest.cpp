@@ -2,6 +2,7 @@
 
 #include "net/Sockets.h"
 #include "tests/support/FakeGateway.h"
+#include "tests/support/NetworkNamespace.h"
 #include "tests/upnp/UpnpTestEnvironment.h"
 #include "upnp/Device.h"
 
