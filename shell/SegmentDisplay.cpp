@@ -96,47 +96,25 @@ void CSegmentDisplay::useGreenScheme() {
     redraw();
 }
 
-void CSegmentDisplay::redraw() {
-    if (hwnd() == nullptr) {
-        return;
-    }
-    InvalidateRect(hwnd(), nullptr, TRUE);
-    UpdateWindow(hwnd());
-}
-
 LRESULT CSegmentDisplay::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT:
-        paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1; // the paint covers everything
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         return answerWindowText(std::to_wstring(value_), message, wParam, lParam);
     default:
-        return defaultProc(message, wParam, lParam);
+        return COffscreenControl::windowProc(message, wParam, lParam);
     }
 }
 
-void CSegmentDisplay::paint() {
-    PAINTSTRUCT paint{};
-    HDC target = BeginPaint(hwnd(), &paint);
-    RECT client{};
-    GetClientRect(hwnd(), &client);
-    {
-        COffscreenDC offscreen(target, &client, true);
-        HDC dc = offscreen.dc();
-        HPEN litPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, lit_);
-        HPEN unlitPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, unlit_);
-        HGDIOBJ previousPen = SelectObject(dc, unlitPen);
-        fillSolid(dc, client, background_);
-        drawDigits(dc, client.right, client.bottom, litPen, unlitPen);
-        SelectObject(dc, previousPen);
-        DeleteObject(litPen);
-        DeleteObject(unlitPen);
-    }
-    EndPaint(hwnd(), &paint);
+void CSegmentDisplay::draw(HDC dc, HDC /*target*/, const RECT& client) {
+    HPEN litPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, lit_);
+    HPEN unlitPen = CreatePen(PS_GEOMETRIC | PS_SOLID, 1, unlit_);
+    HGDIOBJ previousPen = SelectObject(dc, unlitPen);
+    fillSolid(dc, client, background_);
+    drawDigits(dc, client.right, client.bottom, litPen, unlitPen);
+    SelectObject(dc, previousPen);
+    DeleteObject(litPen);
+    DeleteObject(unlitPen);
 }
 
 void CSegmentDisplay::drawDigits(HDC dc, int width, int height, HPEN litPen, HPEN unlitPen) const {

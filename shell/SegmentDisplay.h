@@ -1,13 +1,13 @@
 #pragma once
 
-#include "shell/SubclassedWindow.h"
+#include "shell/OffscreenControl.h"
 
 namespace kestrum {
 
 // One integer as a row of seven-segment LED digits: lit segments bright, unlit ones dim, on a
 // dark background. Positions beyond the number show unlit digits. Its window text is the value
 // in decimal digits.
-class CSegmentDisplay : public CSubclassedWindow {
+class CSegmentDisplay : public COffscreenControl {
 public:
     static constexpr int maximumDigitCount = 20;
 
@@ -18,10 +18,9 @@ public:
     void setValue(int value);
     void useRedScheme();
     void useGreenScheme();
-    // Repaints at once; nothing before a window is attached.
-    void redraw();
 
 protected:
+    void draw(HDC dc, HDC target, const RECT& client) override;
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
@@ -29,7 +28,6 @@ private:
         int left, top, right, bottom;
     };
 
-    void paint();
     void drawDigits(HDC dc, int width, int height, HPEN litPen, HPEN unlitPen) const;
     static void drawCell(HDC dc, const Cell& cell, int pattern, bool lit, bool tall, HPEN litPen,
                          HPEN unlitPen);

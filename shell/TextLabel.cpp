@@ -1,6 +1,5 @@
 #include "shell/TextLabel.h"
 
-#include "shell/OffscreenDC.h"
 #include "shell/TextConversion.h"
 #include "shell/WindowText.h"
 
@@ -84,17 +83,11 @@ void CTextLabel::refresh() {
         MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
         RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     }
-    InvalidateRect(hwnd(), nullptr, TRUE);
-    UpdateWindow(hwnd());
+    redraw();
 }
 
 LRESULT CTextLabel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_PAINT:
-        paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1; // the paint covers everything
     case WM_NCHITTEST:
         return HTCLIENT;
     case WM_SETTEXT: {
@@ -106,37 +99,28 @@ LRESULT CTextLabel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXTLENGTH:
         return answerWindowText(text_, message, wParam, lParam);
     default:
-        return defaultProc(message, wParam, lParam);
+        return COffscreenControl::windowProc(message, wParam, lParam);
     }
 }
 
-void CTextLabel::paint() {
-    PAINTSTRUCT paint{};
-    HDC target = BeginPaint(hwnd(), &paint);
-    RECT client{};
-    GetClientRect(hwnd(), &client);
-    {
-        COffscreenDC offscreen(target, &client, true);
-        HDC dc = offscreen.dc();
-        // Transparent: start from what is on the screen under the control.
-        BitBlt(dc, 0, 0, client.right, client.bottom, target, 0, 0, SRCCOPY);
-        if (const int dpi = windowDpi(hwnd(), target); font_ == nullptr || dpi != fontDpi_) {
-            if (font_ != nullptr) {
-                DeleteObject(font_);
-            }
-            font_ = createLabelFont(dpi);
-            fontDpi_ = dpi;
+void CTextLabel::draw(HDC dc, HDC target, const RECT& client) {
+    // Transparent: start from what is on the screen under the control.
+    BitBlt(dc, 0, 0, client.right, client.bottom, target, 0, 0, SRCCOPY);
+    if (const int dpi = windowDpi(hwnd(), target); font_ == nullptr || dpi != fontDpi_) {
+        if (font_ != nullptr) {
+            DeleteObject(font_);
         }
-        HGDIOBJ previousFont = SelectObject(dc, font_);
-        const auto length = static_cast<int>(text_.size());
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text_.c_str(), length, &extent);
-        SetBkMode(dc, TRANSPARENT);
-        SetTextColor(dc, textColour_);
-        TextOutW(dc, leftOffset, client.bottom / 2 - extent.cy / 2, text_.c_str(), length);
-        SelectObject(dc, previousFont);
+        font_ = createLabelFont(dpi);
+        fontDpi_ = dpi;
     }
-    EndPaint(hwnd(), &paint);
+    HGDIOBJ previousFont = SelectObject(dc, font_);
+    const auto length = static_cast<int>(text_.size());
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text_.c_str(), length, &extent);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, textColour_);
+    TextOutW(dc, leftOffset, client.bottom / 2 - extent.cy / 2, text_.c_str(), length);
+    SelectObject(dc, previousFont);
 }
 
 } // namespace kestrum

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/SubclassedWindow.h"
+#include "shell/OffscreenControl.h"
 
 #include <string>
 
@@ -9,7 +9,7 @@ namespace kestrum {
 // A line of text in its own font, drawn over whatever the dialog shows under the control,
 // left-aligned 2 pixels from the left edge and centred vertically. The text may be in any
 // script. Its window text is the text it shows.
-class CTextLabel : public CSubclassedWindow {
+class CTextLabel : public COffscreenControl {
 public:
     CTextLabel();
     ~CTextLabel() override;
@@ -21,13 +21,13 @@ public:
 protected:
     // Takes over the text the window was created with.
     void onSubclassed() override;
+    void draw(HDC dc, HDC target, const RECT& client) override;
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
 private:
     void setWideText(std::wstring text);
     // Repaints at once over a freshly painted parent; nothing before a window is attached.
     void refresh();
-    void paint();
 
     // Made at the first paint and again when the window's DPI changes.
     HFONT font_ = nullptr;

@@ -69,44 +69,15 @@ void CTrafficGraph::fill(unsigned char value, bool repaint) {
     }
 }
 
-void CTrafficGraph::redraw() {
-    if (hwnd() == nullptr) {
-        return;
-    }
-    InvalidateRect(hwnd(), nullptr, TRUE);
-    UpdateWindow(hwnd());
-}
-
-LRESULT CTrafficGraph::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    case WM_PAINT:
-        paint();
-        return 0;
-    case WM_ERASEBKGND:
-        return 1; // the paint covers everything
-    default:
-        return defaultProc(message, wParam, lParam);
-    }
-}
-
-void CTrafficGraph::paint() {
-    RECT client{};
-    GetClientRect(hwnd(), &client);
+void CTrafficGraph::draw(HDC dc, HDC /*target*/, const RECT& client) {
     const int width = client.right - client.left;
     const int height = client.bottom - client.top;
-    PAINTSTRUCT paint{};
-    HDC target = BeginPaint(hwnd(), &paint);
-    {
-        COffscreenDC offscreen(target, &client, true);
-        HDC dc = offscreen.dc();
-        fillSolid(dc, {0, 0, width, height + 1}, backgroundColour_);
-        drawSamples(dc, width, height);
-        if (border_) {
-            drawFrame(dc, width, height, sunken_ ? RGB(120, 120, 120) : RGB(250, 250, 250),
-                      sunken_ ? RGB(250, 250, 250) : RGB(120, 120, 120));
-        }
+    fillSolid(dc, {0, 0, width, height + 1}, backgroundColour_);
+    drawSamples(dc, width, height);
+    if (border_) {
+        drawFrame(dc, width, height, sunken_ ? RGB(120, 120, 120) : RGB(250, 250, 250),
+                  sunken_ ? RGB(250, 250, 250) : RGB(120, 120, 120));
     }
-    EndPaint(hwnd(), &paint);
 }
 
 // The newest sample lies one column right of the visible area; the line towards it shows it.

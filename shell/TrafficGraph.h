@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/SubclassedWindow.h"
+#include "shell/OffscreenControl.h"
 
 #include <mutex>
 #include <vector>
@@ -9,7 +9,7 @@ namespace kestrum {
 
 // A scrolling line graph of integer samples, scaled to the control's client area at every
 // paint. The owner does the scrolling: it hands over the whole shifted history each time.
-class CTrafficGraph : public CSubclassedWindow {
+class CTrafficGraph : public COffscreenControl {
 public:
     CTrafficGraph();
 
@@ -24,14 +24,11 @@ public:
     void setBackgroundColour(COLORREF colour) { backgroundColour_ = colour; }
     void setSunken(bool sunken) { sunken_ = sunken; }
     void setBorder(bool border) { border_ = border; }
-    // Repaints at once; nothing before a window is attached.
-    void redraw();
 
 protected:
-    LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void draw(HDC dc, HDC target, const RECT& client) override;
 
 private:
-    void paint();
     void drawSamples(HDC dc, int width, int height);
 
     // Another thread may feed the samples while the user-interface thread paints them.
