@@ -2,6 +2,7 @@
 
 #include "monitor/WorkerThreadPlatform.h"
 #include "net/Allocation.h"
+#include "net/ThreadWait.h"
 
 #include <algorithm>
 
@@ -20,6 +21,13 @@ namespace {
 
 // Set on a worker's own thread only; null everywhere else.
 thread_local WorkerThread* currentWorker = nullptr;
+
+// Lets the code below the worker runtime wait and notice a stop as the worker's own loop does.
+class WorkerWait final : public ThreadWait {
+public:
+    bool sleep(std::uint32_t milliseconds) override { return WorkerThread::sleep(milliseconds); }
+    bool stopRequested() override { return currentWorker->stopRequested(); }
+};
 
 class Locked {
 public:
@@ -107,7 +115,7 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     const auto wait = static_cast<std::uint32_t>(milliseconds & 0xFFFFFFFF);
     WorkerThread* worker = currentWorker;
     if (worker == nullptr) {
-        tp::sleepPlainly(wait);
+        sleepPlainly(wait);
         return false;
     }
     Platform& platform = *worker->platform_;
@@ -122,10 +130,6 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     return early;
 }
 
-bool WorkerThread::currentStopRequested() {
-    return currentWorker != nullptr && currentWorker->stopRequested();
-}
-
 WorkerThread::State WorkerThread::state() const {
     Locked locked(platform_->lock);
     return state_;
@@ -138,6 +142,8 @@ int WorkerThread::priority() const {
 
 void WorkerThread::entry(WorkerThread* worker) {
     currentWorker = worker;
+    WorkerWait wait;
+    installThreadWait(&wait);
     try {
         worker->run();
     } catch (const ThreadStopException&) {
@@ -146,6 +152,7 @@ void WorkerThread::entry(WorkerThread* worker) {
         // The last resort: a failure no handler of the body took must end this thread only,
         // never the process.
     }
+    installThreadWait(nullptr);
     Locked locked(worker->platform_->lock);
     worker->state_ = State::Finished;
 }

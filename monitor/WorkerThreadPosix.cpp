@@ -9,7 +9,6 @@
 #include <new>
 #include <pthread.h>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kestrum::threadPlatform {
@@ -167,10 +166,6 @@ void closeThread(Thread* thread) {
             ::pthread_detach(thread->id);
     }
     delete thread;
-}
-
-void sleepPlainly(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace kestrum::threadPlatform

@@ -110,8 +110,4 @@ void closeThread(Thread* thread) {
     delete thread;
 }
 
-void sleepPlainly(std::uint32_t milliseconds) {
-    ::Sleep(milliseconds);
-}
-
 } // namespace kestrum::threadPlatform
