@@ -43,8 +43,9 @@ private:
 } // namespace
 
 WorkerThread::WorkerThread() : platform_(makeOwned<Platform>()) {
-    if (platform_->lock == nullptr)
+    if (platform_->lock == nullptr) {
         throw MemoryException();
+    }
 }
 
 WorkerThread::~WorkerThread() {
@@ -54,8 +55,9 @@ WorkerThread::~WorkerThread() {
             if (platform_->thread != nullptr) {
                 // The entry routine has taken the lock for the last time once the state is
                 // Finished, so waiting here while holding it cannot deadlock.
-                if (state_ == State::Finished && !tp::isCurrentThread(platform_->thread))
+                if (state_ == State::Finished && !tp::isCurrentThread(platform_->thread)) {
                     tp::waitThread(platform_->thread);
+                }
                 tp::closeThread(platform_->thread);
             }
             tp::destroyEvent(platform_->wake);
@@ -66,11 +68,13 @@ WorkerThread::~WorkerThread() {
 
 void WorkerThread::initialize() {
     Locked locked(platform_->lock);
-    if (state_ != State::Created)
+    if (state_ != State::Created) {
         return;
+    }
     platform_->wake = tp::createEvent();
-    if (platform_->wake == nullptr)
+    if (platform_->wake == nullptr) {
         throw ThreadCreateException();
+    }
     state_ = State::Ready;
 }
 
@@ -79,12 +83,14 @@ void WorkerThread::start() {
     {
         Locked locked(platform_->lock);
         // A worker runs its thread once, and only after initialize.
-        if (state_ != State::Ready)
+        if (state_ != State::Ready) {
             throw ThreadCreateException();
+        }
         thread =
             tp::createSuspendedThread(stackSize_, &WorkerThread::entry, this, platform_->threadId);
-        if (thread == nullptr)
+        if (thread == nullptr) {
             throw ThreadCreateException();
+        }
         platform_->thread = thread;
         state_ = State::Running;
         setPriority(priority_);
@@ -100,15 +106,17 @@ void WorkerThread::requestStop(bool wait) {
         thread = platform_->thread;
     }
     // A worker asking itself to stop cannot wait for its own end.
-    if (wait && thread != nullptr && !tp::isCurrentThread(thread))
+    if (wait && thread != nullptr && !tp::isCurrentThread(thread)) {
         tp::waitThread(thread);
+    }
 }
 
 void WorkerThread::setPriority(int priority) {
     Locked locked(platform_->lock);
     priority_ = std::clamp(priority, -2, 2);
-    if ((state_ == State::Running || state_ == State::Sleeping) && platform_->thread != nullptr)
+    if ((state_ == State::Running || state_ == State::Sleeping) && platform_->thread != nullptr) {
         tp::setThreadPriority(platform_->thread, priority_);
+    }
 }
 
 bool WorkerThread::sleep(std::int64_t milliseconds) {
