@@ -1,6 +1,7 @@
 #include "net/ByteBuffer.h"
 
 #include "net/Exception.h"
+#include "net/GrowableArray.h"
 
 #include <climits>
 #include <cstring>
@@ -77,6 +78,12 @@ void ByteBuffer::setCapacity(int n) {
     data_ = fresh;
     capacity_ = n;
     length_ = kept;
+}
+
+void ByteBuffer::ensureCapacity(int n) {
+    if (n > capacity_) {
+        setCapacity(grownCapacity(capacity_, n));
+    }
 }
 
 void ByteBuffer::write(int offset, const void* bytes, int n) {

@@ -301,10 +301,7 @@ String XmlNode::decodeEntities(const String& encoded) {
 }
 
 XmlNode& XmlNode::store(XmlNode node) {
-    const int count = children.count();
-    if (children.capacity() == count) {
-        children.setCapacity(count < 4 ? 4 : 2 * count);
-    }
+    children.ensureCapacity(children.count() + 1);
     return children.append(std::move(node));
 }
 
