@@ -1,6 +1,7 @@
 #include "http/HttpMessage.h"
 
 #include "net/Exception.h"
+#include "net/TextView.h"
 
 #include <algorithm>
 
@@ -20,10 +21,7 @@ void makeFresh(ByteBuffer& buffer) {
 // The decimal value as toInt reads it; a negative length or one beyond the size bound is
 // malformed, and so is a value too long to hold.
 int declaredLength(const String& text) {
-    const char* p = text.c_str();
-    while (*p != '\0' && static_cast<unsigned char>(*p) <= 32) {
-        ++p;
-    }
+    const char* p = TextView(text).trimmedLeft().data();
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') {
         ++p;

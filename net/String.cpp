@@ -1,6 +1,8 @@
 #include "net/String.h"
 
+#include "net/Allocation.h"
 #include "net/Exception.h"
+#include "net/TextView.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -17,12 +19,9 @@ namespace {
 constexpr int kFormatGrowth = 100;
 constexpr int kNegativeFormatLimit = 64 * 1024;
 
+// Room for length bytes and the terminating NUL.
 char* allocate(int length) {
-    char* buffer = new (std::nothrow) char[static_cast<unsigned>(length) + 1];
-    if (buffer == nullptr) {
-        throw MemoryException();
-    }
-    return buffer;
+    return makeOwnedArray<char>(static_cast<std::size_t>(length) + 1).release();
 }
 
 // Length of text up to its first NUL, looking at no more than limit bytes.
@@ -44,10 +43,6 @@ char* copyOf(const char* text, int length) {
     std::memcpy(buffer, text, static_cast<std::size_t>(length));
     buffer[length] = '\0';
     return buffer;
-}
-
-bool isBlank(char byte) {
-    return static_cast<unsigned char>(byte) <= 32;
 }
 
 bool isWhiteSpace(char byte) {
@@ -210,23 +205,16 @@ void String::replaceAll(const char* from, const char* to) {
 }
 
 void String::trimLeft() {
-    const char* start = c_str();
-    while (*start != '\0' && isBlank(*start)) {
-        ++start;
-    }
-    if (start != c_str()) {
-        assign(start);
+    const TextView kept = TextView(*this).trimmedLeft();
+    if (kept.length() != length()) {
+        assign(kept.data(), kept.length());
     }
 }
 
 void String::trimRight() {
-    const int size = length();
-    int end = size;
-    while (end > 0 && isBlank(text_[end - 1])) {
-        --end;
-    }
-    if (end != size) {
-        assign(text_, end);
+    const TextView kept = TextView(*this).trimmedRight();
+    if (kept.length() != length()) {
+        assign(kept.data(), kept.length());
     }
 }
 
@@ -334,8 +322,7 @@ void toLower(String& text) {
     }
     char* buffer = allocate(size);
     for (int i = 0; i <= size; ++i) {
-        const char byte = text.text_[i];
-        buffer[i] = byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
+        buffer[i] = foldCase(text.text_[i]);
     }
     text.adopt(buffer);
 }
