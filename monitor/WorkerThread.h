@@ -28,8 +28,8 @@ public:
     // Clamped to -2 ... 2; applied to the OS thread unless Ready or Finished.
     void setPriority(int priority);
 
-    // Waits on the calling worker's wake event; a plain sleep on any other thread. True when the
-    // wait ended early. Code below monitor/ reaches it through sleepOnThisThread.
+    // Waits on the calling worker's wake event, or sleeps plainly on any other thread; true when
+    // the wait ended early. Code below monitor/ reaches it through sleepOnThisThread.
     static bool sleep(std::int64_t milliseconds);
 
     State state() const;
