@@ -131,29 +131,15 @@ String String::substring(int start, int count) const {
 }
 
 int String::find(const char* needle, int start) const {
-    // A negative start counts as 0, so the empty text (null) is never searched.
-    const int from = start < 0 ? 0 : start;
-    if (needle == nullptr || needle[0] == '\0' || from >= length()) {
-        return -1;
-    }
-    const char* found = std::strstr(text_ + from, needle);
-    return found == nullptr ? -1 : static_cast<int>(found - text_);
+    return TextView(*this).find(needle, start);
 }
 
 int String::findFirstOf(const char* chars, int start) const {
-    const int from = start < 0 ? 0 : start;
-    if (chars == nullptr || chars[0] == '\0' || from >= length()) {
-        return -1;
-    }
-    // strpbrk never matches the terminating NUL of either argument.
-    const char* found = std::strpbrk(text_ + from, chars);
-    return found == nullptr ? -1 : static_cast<int>(found - text_);
+    return TextView(*this).findFirstOf(chars, start);
 }
 
 bool String::startsWith(const char* prefix) const {
-    const int prefixLength = textLength(prefix);
-    return prefixLength > 0 && prefixLength <= length() &&
-           std::memcmp(text_, prefix, static_cast<std::size_t>(prefixLength)) == 0;
+    return prefix != nullptr && prefix[0] != '\0' && TextView(*this).startsWith(prefix);
 }
 
 bool String::endsWith(const char* suffix) const {
