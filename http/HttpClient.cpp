@@ -1,7 +1,7 @@
 #include "http/HttpClient.h"
 
-#include "monitor/WorkerThread.h"
 #include "net/Sockets.h"
+#include "net/ThreadWait.h"
 
 namespace kestrum {
 
@@ -143,7 +143,7 @@ void HttpClient::readResponse(StreamSocket& socket, std::int64_t deadline) {
         } else if (lastDataSecond + idleTimeout < nowSecond) {
             throw TimeoutException();
         } else {
-            WorkerThread::sleep(idlePauseMilliseconds);
+            sleepOnThisThread(idlePauseMilliseconds);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "http/HttpMessage.h"
 
 #include "net/Exception.h"
+#include "net/TextView.h"
 
 #include <algorithm>
 
@@ -17,22 +18,10 @@ void makeFresh(ByteBuffer& buffer) {
     buffer.setCapacity(initialBufferRoom);
 }
 
-// Grows geometrically, so that a message arriving in small pieces is not copied over and over.
-void reserve(ByteBuffer& buffer, int extra) {
-    const int needed = buffer.length() + extra;
-    if (needed > buffer.capacity()) {
-        const int doubled = std::min(buffer.capacity() * 2, HttpMessage::maximumSize);
-        buffer.setCapacity(std::max(needed + buffer.growthStep(), doubled));
-    }
-}
-
 // The decimal value as toInt reads it; a negative length or one beyond the size bound is
 // malformed, and so is a value too long to hold.
 int declaredLength(const String& text) {
-    const char* p = text.c_str();
-    while (*p != '\0' && static_cast<unsigned char>(*p) <= 32) {
-        ++p;
-    }
+    const char* p = TextView(text).trimmedLeft().data();
     const bool negative = *p == '-';
     if (*p == '-' || *p == '+') {
         ++p;
@@ -96,7 +85,8 @@ void HttpMessage::feed(const void* bytes, int n) {
     if (n > maximumSize - receiveBuffer_.length()) {
         throw HttpException();
     }
-    reserve(receiveBuffer_, n);
+    // Geometric growth: a message arriving in small pieces is not copied over and over.
+    receiveBuffer_.ensureCapacity(receiveBuffer_.length() + n);
     receiveBuffer_.append(bytes, n);
     if (parseState_ == ParseState::Body) {
         appendBody(static_cast<const char*>(bytes), n);
@@ -227,7 +217,7 @@ void HttpMessage::appendBody(const char* bytes, int n) {
         count = std::min(n, contentLength_ - body.length());
     }
     if (count > 0) {
-        reserve(body, count);
+        body.ensureCapacity(body.length() + count);
         body.append(bytes, count);
         readPosition_ += count;
     }

@@ -16,8 +16,7 @@ public:
 
     // Gateways send a few kilobytes; anything larger is treated as malformed.
     static constexpr int maximumSize = 1024 * 1024;
-    // Devices send a dozen headers; a flood of tiny header lines would otherwise cost minutes of
-    // list growth within the size bound.
+    // Devices send a dozen headers; the bound keeps a flood of tiny header lines cheap.
     static constexpr int maximumHeaders = 100;
 
     // Clears headers, body, the received bytes and the parser; the first-line fields stay.

@@ -1,6 +1,7 @@
 #include "http/ProxyClient.h"
 
 #include "net/ByteBuffer.h"
+#include "net/TextView.h"
 
 #include <cstdint>
 
@@ -187,7 +188,7 @@ void ProxyClient::connectToProxy(StreamSocket& socket) {
 void ProxyClient::connectHttp(StreamSocket& socket) {
     // The name goes into a request line: bytes that would end or split it are refused.
     for (const char* p = destHost.c_str(); *p != '\0'; ++p) {
-        if (static_cast<unsigned char>(*p) <= 32) {
+        if (isBlank(*p)) {
             fail<ProxyException>("Failed: Invalid host name.");
         }
     }

@@ -11,8 +11,8 @@ struct MonitorSnapshot {
     String statusText;
     std::uint32_t totalBytesReceived = 0;
     std::uint32_t totalBytesSent = 0;
-    // Both pollers of the current gateway have stored a counter. Until then the counters do not
-    // belong to any gateway and must not be measured.
+    // Both pollers of the current gateway have stored a counter; until then the counters belong
+    // to no gateway and must not be measured.
     bool countersPublished = false;
 };
 

@@ -10,8 +10,8 @@ class TrafficRateMeter {
 public:
     enum class Outcome { Skipped, FirstSample, Rates };
 
-    // 10 Gbit/s. A counter that grew faster was reset in between: it gives rate 0 and becomes
-    // the new baseline, like one that went back.
+    // 10 Gbit/s: a counter that grew faster was reset in between, so it gives rate 0 and
+    // becomes the new baseline, like one that went back.
     static constexpr std::int64_t plausibleBytesPerMillisecond = 1'250'000;
 
     struct Result {

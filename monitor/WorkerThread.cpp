@@ -2,6 +2,7 @@
 
 #include "monitor/WorkerThreadPlatform.h"
 #include "net/Allocation.h"
+#include "net/ThreadWait.h"
 
 #include <algorithm>
 
@@ -21,6 +22,13 @@ namespace {
 // Set on a worker's own thread only; null everywhere else.
 thread_local WorkerThread* currentWorker = nullptr;
 
+// Lets the code below the worker runtime wait and notice a stop as the worker's own loop does.
+class WorkerWait final : public ThreadWait {
+public:
+    bool sleep(std::uint32_t milliseconds) override { return WorkerThread::sleep(milliseconds); }
+    bool stopRequested() override { return currentWorker->stopRequested(); }
+};
+
 class Locked {
 public:
     explicit Locked(tp::Lock* lock) : lock_(lock) { tp::acquire(lock_); }
@@ -35,8 +43,9 @@ private:
 } // namespace
 
 WorkerThread::WorkerThread() : platform_(makeOwned<Platform>()) {
-    if (platform_->lock == nullptr)
+    if (platform_->lock == nullptr) {
         throw MemoryException();
+    }
 }
 
 WorkerThread::~WorkerThread() {
@@ -46,8 +55,9 @@ WorkerThread::~WorkerThread() {
             if (platform_->thread != nullptr) {
                 // The entry routine has taken the lock for the last time once the state is
                 // Finished, so waiting here while holding it cannot deadlock.
-                if (state_ == State::Finished && !tp::isCurrentThread(platform_->thread))
+                if (state_ == State::Finished && !tp::isCurrentThread(platform_->thread)) {
                     tp::waitThread(platform_->thread);
+                }
                 tp::closeThread(platform_->thread);
             }
             tp::destroyEvent(platform_->wake);
@@ -58,11 +68,13 @@ WorkerThread::~WorkerThread() {
 
 void WorkerThread::initialize() {
     Locked locked(platform_->lock);
-    if (state_ != State::Created)
+    if (state_ != State::Created) {
         return;
+    }
     platform_->wake = tp::createEvent();
-    if (platform_->wake == nullptr)
+    if (platform_->wake == nullptr) {
         throw ThreadCreateException();
+    }
     state_ = State::Ready;
 }
 
@@ -71,12 +83,14 @@ void WorkerThread::start() {
     {
         Locked locked(platform_->lock);
         // A worker runs its thread once, and only after initialize.
-        if (state_ != State::Ready)
+        if (state_ != State::Ready) {
             throw ThreadCreateException();
+        }
         thread =
             tp::createSuspendedThread(stackSize_, &WorkerThread::entry, this, platform_->threadId);
-        if (thread == nullptr)
+        if (thread == nullptr) {
             throw ThreadCreateException();
+        }
         platform_->thread = thread;
         state_ = State::Running;
         setPriority(priority_);
@@ -92,22 +106,24 @@ void WorkerThread::requestStop(bool wait) {
         thread = platform_->thread;
     }
     // A worker asking itself to stop cannot wait for its own end.
-    if (wait && thread != nullptr && !tp::isCurrentThread(thread))
+    if (wait && thread != nullptr && !tp::isCurrentThread(thread)) {
         tp::waitThread(thread);
+    }
 }
 
 void WorkerThread::setPriority(int priority) {
     Locked locked(platform_->lock);
     priority_ = std::clamp(priority, -2, 2);
-    if ((state_ == State::Running || state_ == State::Sleeping) && platform_->thread != nullptr)
+    if ((state_ == State::Running || state_ == State::Sleeping) && platform_->thread != nullptr) {
         tp::setThreadPriority(platform_->thread, priority_);
+    }
 }
 
 bool WorkerThread::sleep(std::int64_t milliseconds) {
     const auto wait = static_cast<std::uint32_t>(milliseconds & 0xFFFFFFFF);
     WorkerThread* worker = currentWorker;
     if (worker == nullptr) {
-        tp::sleepPlainly(wait);
+        sleepPlainly(wait);
         return false;
     }
     Platform& platform = *worker->platform_;
@@ -122,10 +138,6 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     return early;
 }
 
-bool WorkerThread::currentStopRequested() {
-    return currentWorker != nullptr && currentWorker->stopRequested();
-}
-
 WorkerThread::State WorkerThread::state() const {
     Locked locked(platform_->lock);
     return state_;
@@ -138,6 +150,8 @@ int WorkerThread::priority() const {
 
 void WorkerThread::entry(WorkerThread* worker) {
     currentWorker = worker;
+    WorkerWait wait;
+    installThreadWait(&wait);
     try {
         worker->run();
     } catch (const ThreadStopException&) {
@@ -146,6 +160,7 @@ void WorkerThread::entry(WorkerThread* worker) {
         // The last resort: a failure no handler of the body took must end this thread only,
         // never the process.
     }
+    installThreadWait(nullptr);
     Locked locked(worker->platform_->lock);
     worker->state_ = State::Finished;
 }

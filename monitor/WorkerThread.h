@@ -28,13 +28,9 @@ public:
     // Clamped to -2 ... 2; applied to the OS thread unless Ready or Finished.
     void setPriority(int priority);
 
-    // Waits on the calling worker's wake event; a plain sleep on any other thread. True when the
-    // wait ended early.
+    // Waits on the calling worker's wake event, or sleeps plainly on any other thread; true when
+    // the wait ended early. Code below monitor/ reaches it through sleepOnThisThread.
     static bool sleep(std::int64_t milliseconds);
-
-    // True on a worker thread whose stop was asked for; false on any other thread. Lets long
-    // work deep inside a worker's body end between its steps.
-    static bool currentStopRequested();
 
     State state() const;
     int priority() const;

@@ -46,6 +46,4 @@ bool isCurrentThread(const Thread* thread);
 // Frees the handle; a thread still running goes on without it.
 void closeThread(Thread* thread);
 
-void sleepPlainly(std::uint32_t milliseconds);
-
 } // namespace kestrum::threadPlatform

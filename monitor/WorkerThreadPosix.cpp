@@ -9,7 +9,6 @@
 #include <new>
 #include <pthread.h>
 #include <sys/resource.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kestrum::threadPlatform {
@@ -92,10 +91,11 @@ void destroyEvent(Event* event) {
 bool waitEvent(Event* event, std::uint32_t milliseconds) {
     std::unique_lock<std::mutex> locked(event->mutex);
     auto signalled = [&] { return event->signalled; };
-    if (milliseconds == infinite)
+    if (milliseconds == infinite) {
         event->changed.wait(locked, signalled);
-    else
+    } else {
         event->changed.wait_for(locked, std::chrono::milliseconds(milliseconds), signalled);
+    }
     bool result = event->signalled;
     event->signalled = false;
     return result;
@@ -114,14 +114,16 @@ Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
     thread->launch->worker = worker;
 
     pthread_attr_t attributes;
-    if (::pthread_attr_init(&attributes) != 0)
+    if (::pthread_attr_init(&attributes) != 0) {
         return nullptr;
+    }
     bool ready = stackSize == 0 || ::pthread_attr_setstacksize(&attributes, stackSize) == 0;
     auto handed = std::make_unique<std::shared_ptr<Launch>>(thread->launch);
     ready = ready && ::pthread_create(&thread->id, &attributes, threadMain, handed.get()) == 0;
     ::pthread_attr_destroy(&attributes);
-    if (!ready)
+    if (!ready) {
         return nullptr;
+    }
     handed.release(); // the thread owns it now
 
     // The thread is parked at its gate once its system id is known.
@@ -163,14 +165,11 @@ bool isCurrentThread(const Thread* thread) {
 void closeThread(Thread* thread) {
     {
         std::lock_guard<std::mutex> locked(thread->joinMutex);
-        if (!thread->joined)
+        if (!thread->joined) {
             ::pthread_detach(thread->id);
+        }
     }
     delete thread;
-}
-
-void sleepPlainly(std::uint32_t milliseconds) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace kestrum::threadPlatform

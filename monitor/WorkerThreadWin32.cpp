@@ -32,8 +32,9 @@ DWORD WINAPI threadMain(LPVOID argument) {
 
 Lock* createLock() {
     auto* lock = new (std::nothrow) Lock;
-    if (lock != nullptr)
+    if (lock != nullptr) {
         ::InitializeCriticalSection(&lock->section);
+    }
     return lock;
 }
 
@@ -53,8 +54,9 @@ void release(Lock* lock) {
 Event* createEvent() {
     HANDLE handle = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
     auto* event = handle == nullptr ? nullptr : new (std::nothrow) Event{handle};
-    if (event == nullptr && handle != nullptr)
+    if (event == nullptr && handle != nullptr) {
         ::CloseHandle(handle);
+    }
     return event;
 }
 
@@ -74,8 +76,9 @@ void resetEvent(Event* event) {
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
                               WorkerThread* worker, std::uint32_t& threadId) {
     auto* thread = new (std::nothrow) Thread;
-    if (thread == nullptr)
+    if (thread == nullptr) {
         return nullptr;
+    }
     thread->entry = entry;
     thread->worker = worker;
     thread->handle =
@@ -108,10 +111,6 @@ bool isCurrentThread(const Thread* thread) {
 void closeThread(Thread* thread) {
     ::CloseHandle(thread->handle);
     delete thread;
-}
-
-void sleepPlainly(std::uint32_t milliseconds) {
-    ::Sleep(milliseconds);
 }
 
 } // namespace kestrum::threadPlatform

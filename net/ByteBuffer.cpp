@@ -1,6 +1,8 @@
 #include "net/ByteBuffer.h"
 
+#include "net/Allocation.h"
 #include "net/Exception.h"
+#include "net/GrowableArray.h"
 
 #include <climits>
 #include <cstring>
@@ -10,14 +12,6 @@
 namespace kestrum {
 
 namespace {
-
-char* allocate(int n) {
-    char* bytes = new (std::nothrow) char[static_cast<unsigned>(n)];
-    if (bytes == nullptr) {
-        throw MemoryException();
-    }
-    return bytes;
-}
 
 void copyBytes(char* to, const void* from, int n) {
     if (n > 0) {
@@ -30,7 +24,7 @@ void copyBytes(char* to, const void* from, int n) {
 ByteBuffer::ByteBuffer(const ByteBuffer& other)
     : capacity_(other.capacity_), length_(other.length_), growthStep_(other.growthStep_) {
     if (other.capacity_ > 0) {
-        data_ = allocate(other.capacity_);
+        data_ = makeOwnedArray<char>(static_cast<std::size_t>(other.capacity_)).release();
         copyBytes(data_, other.data_, other.length_);
     }
 }
@@ -70,13 +64,19 @@ void ByteBuffer::setCapacity(int n) {
         length_ = 0;
         return;
     }
-    char* fresh = allocate(n);
+    char* fresh = makeOwnedArray<char>(static_cast<std::size_t>(n)).release();
     const int kept = length_ < n ? length_ : n;
     copyBytes(fresh, data_, kept);
     delete[] data_;
     data_ = fresh;
     capacity_ = n;
     length_ = kept;
+}
+
+void ByteBuffer::ensureCapacity(int n) {
+    if (n > capacity_) {
+        setCapacity(grownCapacity(capacity_, n));
+    }
 }
 
 void ByteBuffer::write(int offset, const void* bytes, int n) {
@@ -93,7 +93,7 @@ void ByteBuffer::write(int offset, const void* bytes, int n) {
         }
         // The new bytes are copied before the old storage goes, since they may come from it.
         const int grown = end + growthStep_;
-        char* fresh = allocate(grown);
+        char* fresh = makeOwnedArray<char>(static_cast<std::size_t>(grown)).release();
         copyBytes(fresh, data_, length_ < offset ? length_ : offset);
         copyBytes(fresh + offset, bytes, n);
         delete[] data_;

@@ -15,6 +15,8 @@ public:
 
     // Exact reallocation keeping min(length, n) bytes; 0 frees everything.
     void setCapacity(int n);
+    // Room for at least n bytes, growing as grownCapacity says.
+    void ensureCapacity(int n);
     // Null bytes, n of 0 or less and a negative offset do nothing. The bytes may come from this
     // buffer itself; a gap between the old length and offset reads as zeros. An end beyond the
     // int range throws MemoryException.

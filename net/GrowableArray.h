@@ -2,14 +2,25 @@
 
 #include "net/Exception.h"
 
+#include <climits>
+#include <cstddef>
+#include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 namespace kestrum {
 
-// The growable array behind every list of the system. Appending to a full array reallocates to
-// exactly count + 1 + growth step elements; a failed allocation throws MemoryException and leaves
-// the array as it was.
+// The room that ensureCapacity of a container makes for `needed` elements: at least double the
+// present room, so that appends made after one call each cost a bounded number of copies.
+inline int grownCapacity(int capacity, int needed) {
+    return capacity > INT_MAX / 2 || needed > 2 * capacity ? needed : 2 * capacity;
+}
+
+// The growable array behind every list of the system: raw storage in which only the live
+// elements are constructed. Appending to a full array reallocates to exactly count + 1 + growth
+// step elements; ensureCapacity is the one way to make room ahead. A failed allocation throws
+// MemoryException and leaves the array as it was.
 template <typename T> class GrowableArray {
 public:
     GrowableArray() = default;
@@ -19,7 +30,11 @@ public:
     // Delegating first makes this a complete object, so storage is freed if an element's copy
     // throws part way.
     GrowableArray(const GrowableArray& other) : GrowableArray(0, other.growthStep_) {
-        copyFrom(other);
+        setCapacity(other.count_);
+        for (const T& item : other) {
+            new (items_ + count_) T(item);
+            ++count_;
+        }
     }
     GrowableArray(GrowableArray&& other) noexcept
         : items_(std::exchange(other.items_, nullptr)),
@@ -39,7 +54,7 @@ public:
         }
         return *this;
     }
-    ~GrowableArray() { delete[] items_; }
+    ~GrowableArray() { clear(); }
 
     int count() const { return count_; }
     int capacity() const { return capacity_; }
@@ -57,25 +72,40 @@ public:
         if (capacity_ < count_ + 1) {
             setCapacity(count_ + 1 + growthStep_);
         }
-        items_[count_] = std::move(value);
-        return items_[count_++];
+        T* stored = new (items_ + count_) T(std::move(value));
+        ++count_;
+        return *stored;
+    }
+
+    // Room for at least n elements, growing as grownCapacity says.
+    void ensureCapacity(int n) {
+        if (n > capacity_) {
+            setCapacity(grownCapacity(capacity_, n));
+        }
     }
 
     // Exact reallocation: keeps min(count, n) elements; 0 frees everything.
     void setCapacity(int n) {
+        // Moving the elements to new storage must not fail half way.
+        static_assert(std::is_nothrow_move_constructible_v<T>);
+        static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
         if (n <= 0) {
             clear();
             return;
         }
-        T* fresh = new (std::nothrow) T[static_cast<unsigned>(n)];
+        if (static_cast<std::size_t>(n) > SIZE_MAX / sizeof(T)) {
+            throw MemoryException();
+        }
+        T* fresh = static_cast<T*>(
+            ::operator new[](sizeof(T) * static_cast<std::size_t>(n), std::nothrow));
         if (fresh == nullptr) {
             throw MemoryException();
         }
         const int kept = count_ < n ? count_ : n;
         for (int i = 0; i < kept; ++i) {
-            fresh[i] = std::move(items_[i]);
+            new (fresh + i) T(std::move(items_[i]));
         }
-        delete[] items_;
+        destroyAll();
         items_ = fresh;
         capacity_ = n;
         count_ = kept;
@@ -90,12 +120,12 @@ public:
         for (int i = index; i + 1 < count_; ++i) {
             items_[i] = std::move(items_[i + 1]);
         }
-        items_[--count_] = T();
+        items_[--count_].~T();
     }
 
     // Frees the storage; the growth step stays.
     void clear() {
-        delete[] items_;
+        destroyAll();
         items_ = nullptr;
         capacity_ = 0;
         count_ = 0;
@@ -109,15 +139,12 @@ public:
     }
 
 private:
-    void copyFrom(const GrowableArray& other) {
-        if (other.count_ == 0) {
-            return;
+    // Ends every live element and frees the storage; the fields are the caller's to reset.
+    void destroyAll() noexcept {
+        for (int i = 0; i < count_; ++i) {
+            items_[i].~T();
         }
-        setCapacity(other.count_);
-        for (int i = 0; i < other.count_; ++i) {
-            items_[i] = other.items_[i];
-        }
-        count_ = other.count_;
+        ::operator delete[](items_);
     }
 
     T* items_ = nullptr;

@@ -2,26 +2,55 @@
 
 // The operating system's side of the socket layer: one set of primitive operations, implemented
 // by SocketsPosix.cpp and SocketsWin32.cpp. They report failure by their result and leave the
-// reason to lastError; the portable layer turns reasons into exception classes.
+// platform's error code to lastErrorCode; the portable layer turns codes into exception classes.
 
 #include "net/Sockets.h"
 
 #include <cstdint>
+#include <cstring>
+#include <span>
 
 namespace kestrum::socketPlatform {
 
-// The error codes the layer tells apart: the Winsock codes on Windows, their POSIX twins
-// elsewhere. Everything else is Other.
+// The reasons of failure the layer tells apart; code 0 is None, every unlisted code Other.
 enum class SocketError {
     None,
-    TimedOut,            // WSAETIMEDOUT, ETIMEDOUT
-    HostUnreachable,     // WSAEHOSTUNREACH, EHOSTUNREACH
-    AddressInUse,        // WSAEADDRINUSE, EADDRINUSE
-    AddressNotAvailable, // WSAEADDRNOTAVAIL, EADDRNOTAVAIL
-    ConnectionRefused,   // WSAECONNREFUSED, ECONNREFUSED
-    WouldBlock,          // WSAEWOULDBLOCK, EINPROGRESS, EWOULDBLOCK, EAGAIN
+    TimedOut,
+    HostUnreachable,
+    AddressInUse,
+    AddressNotAvailable,
+    ConnectionRefused,
+    WouldBlock,
     Other,
 };
+
+struct ErrorCode {
+    int code;
+    SocketError error;
+};
+
+// Each platform's own codes for the reasons: the Winsock codes on Windows, their POSIX twins
+// elsewhere.
+extern const std::span<const ErrorCode> errorCodes;
+
+// The platform's sockaddr_in for an address, which has the same fields. The IPv4 address is
+// copied whole: its member name is a macro on some platforms.
+template <typename Native> Native toNative(const SocketAddress& address) {
+    Native native{};
+    native.sin_family = static_cast<decltype(native.sin_family)>(address.family());
+    native.sin_port = address.portNetworkOrder();
+    const std::uint32_t ipv4 = address.addressNetworkOrder();
+    static_assert(sizeof native.sin_addr == sizeof ipv4);
+    std::memcpy(&native.sin_addr, &ipv4, sizeof ipv4);
+    return native;
+}
+
+template <typename Native> void fromNative(const Native& native, SocketAddress& address) {
+    std::uint32_t ipv4 = 0;
+    std::memcpy(&ipv4, &native.sin_addr, sizeof ipv4);
+    address.setPortNetworkOrder(native.sin_port);
+    address.setAddressNetworkOrder(ipv4);
+}
 
 enum class WaitResult { Ready, TimedOut, Failed };
 
@@ -41,9 +70,10 @@ int sendSome(SocketHandle handle, const void* data, int length, const SocketAddr
 int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from);
 bool connect(SocketHandle handle, const SocketAddress& to);
 bool setMulticastTtl(SocketHandle handle, int ttl);
-// The reason of the last failed call on this thread.
-SocketError lastError();
-// The error a non-blocking connect left on the socket (None when it succeeded).
-SocketError pendingError(SocketHandle handle);
+// The code of the last failed call on this thread.
+int lastErrorCode();
+// The code a non-blocking connect left on the socket: 0 when it succeeded, -1 when it cannot be
+// read.
+int pendingErrorCode(SocketHandle handle);
 
 } // namespace kestrum::socketPlatform

@@ -14,19 +14,37 @@ namespace {
 
 constexpr std::uint16_t familyInet = 2;
 
+SocketError reasonOf(int code) {
+    if (code == 0) {
+        return SocketError::None;
+    }
+    for (const sp::ErrorCode& known : sp::errorCodes) {
+        if (known.code == code) {
+            return known.error;
+        }
+    }
+    return SocketError::Other;
+}
+
+SocketError lastError() {
+    return reasonOf(sp::lastErrorCode());
+}
+
 int effectiveWait(int waitMilliseconds) {
     return waitMilliseconds < 0 && waitMilliseconds != waitForever ? 0 : waitMilliseconds;
 }
 
 [[noreturn]] void throwSendFailure(SocketError error) {
-    if (error == SocketError::TimedOut || error == SocketError::HostUnreachable)
+    if (error == SocketError::TimedOut || error == SocketError::HostUnreachable) {
         throw NoRouteToHostException();
+    }
     throw SocketException();
 }
 
 [[noreturn]] void throwReceiveFailure(SocketError error) {
-    if (error == SocketError::TimedOut)
+    if (error == SocketError::TimedOut) {
         throw NoRouteToHostException();
+    }
     throw SocketException();
 }
 
@@ -49,14 +67,16 @@ int effectiveWait(int waitMilliseconds) {
 class NonBlockingScope {
 public:
     NonBlockingScope(SocketHandle handle, bool active) : handle_(handle), active_(active) {
-        if (active_)
+        if (active_) {
             setBlocking(handle_, false);
+        }
     }
     NonBlockingScope(const NonBlockingScope&) = delete;
     NonBlockingScope& operator=(const NonBlockingScope&) = delete;
     ~NonBlockingScope() {
-        if (active_)
+        if (active_) {
             sp::setNonBlocking(handle_, false);
+        }
     }
 
 private:
@@ -67,8 +87,9 @@ private:
 // Sends the whole buffer, each piece to `to` when it is set, within the wait.
 int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, int length,
               int waitMilliseconds) {
-    if (length <= 0)
+    if (length <= 0) {
         return 0;
+    }
     const bool bounded = waitMilliseconds != waitForever;
     const std::int64_t deadline = steadyMilliseconds() + effectiveWait(waitMilliseconds);
     const NonBlockingScope scope(handle, bounded);
@@ -80,13 +101,15 @@ int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, in
             const std::int64_t left = deadline - steadyMilliseconds();
             wait = left > 0 ? static_cast<int>(left) : 0;
         }
-        if (!waitWritable(handle, wait))
+        if (!waitWritable(handle, wait)) {
             throw TimeoutException();
+        }
         int sent = sp::sendSome(handle, bytes + total, length - total, to);
         if (sent < 0) {
-            const SocketError error = sp::lastError();
-            if (bounded && error == SocketError::WouldBlock)
+            const SocketError error = lastError();
+            if (bounded && error == SocketError::WouldBlock) {
                 continue;
+            }
             throwSendFailure(error);
         }
         total += sent;
@@ -96,8 +119,9 @@ int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, in
 
 int receiveOnce(SocketHandle handle, SocketAddress* from, void* buffer, int size,
                 int waitMilliseconds) {
-    if (size <= 0)
+    if (size <= 0) {
         return 0;
+    }
     if (waitMilliseconds != waitForever) {
         switch (sp::waitFor(handle, false, effectiveWait(waitMilliseconds))) {
         case sp::WaitResult::Failed:
@@ -109,10 +133,12 @@ int receiveOnce(SocketHandle handle, SocketAddress* from, void* buffer, int size
         }
     }
     int received = sp::receiveSome(handle, buffer, size, from);
-    if (received < 0)
-        throwReceiveFailure(sp::lastError());
-    if (received == 0)
+    if (received < 0) {
+        throwReceiveFailure(lastError());
+    }
+    if (received == 0) {
         throw NoConnectionException();
+    }
     return received;
 }
 
@@ -124,8 +150,9 @@ SocketAddress::SocketAddress() : family_(familyInet), port_(0), address_(0) {
 
 void SocketAddress::set(const char* host, int port) {
     address_ = host == nullptr ? 0 : resolveHost(host);
-    if (port >= 0)
+    if (port >= 0) {
         port_ = static_cast<std::uint16_t>(((port & 0xff) << 8) | ((port >> 8) & 0xff));
+    }
 }
 
 int SocketAddress::port() const {
@@ -133,13 +160,15 @@ int SocketAddress::port() const {
 }
 
 void startSockets() {
-    if (!sp::startup())
+    if (!sp::startup()) {
         throw SocketException();
+    }
 }
 
 void stopSockets() {
-    if (!sp::cleanup())
+    if (!sp::cleanup()) {
         throw SocketException();
+    }
 }
 
 ThreadSockets::~ThreadSockets() {
@@ -148,26 +177,30 @@ ThreadSockets::~ThreadSockets() {
 
 SocketHandle createSocket(bool stream) {
     SocketHandle handle = sp::open(stream);
-    if (handle == invalidSocket)
+    if (handle == invalidSocket) {
         throw SocketException();
+    }
     return handle;
 }
 
 void closeSocket(SocketHandle handle) {
-    if (handle != 0 && handle != invalidSocket)
+    if (handle != 0 && handle != invalidSocket) {
         sp::close(handle);
+    }
 }
 
 std::uint32_t resolveHost(const char* name) {
     std::uint32_t address = 0;
-    if (name == nullptr || *name == '\0' || !sp::lookupHost(name, address))
+    if (name == nullptr || *name == '\0' || !sp::lookupHost(name, address)) {
         throw UnknownHostException();
+    }
     return address;
 }
 
 void setBlocking(SocketHandle handle, bool blocking) {
-    if (!sp::setNonBlocking(handle, !blocking))
+    if (!sp::setNonBlocking(handle, !blocking)) {
         throw SocketException();
+    }
 }
 
 bool waitWritable(SocketHandle handle, int waitMilliseconds) {
@@ -201,24 +234,29 @@ int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size
 
 void connectSocket(SocketHandle handle, const SocketAddress& to, int waitMilliseconds) {
     if (waitMilliseconds == waitForever) {
-        if (!sp::connect(handle, to))
-            throwConnectFailure(sp::lastError());
+        if (!sp::connect(handle, to)) {
+            throwConnectFailure(lastError());
+        }
         return;
     }
     setBlocking(handle, false);
     bool connected = sp::connect(handle, to);
-    SocketError error = connected ? SocketError::None : sp::lastError();
+    SocketError error = connected ? SocketError::None : lastError();
     setBlocking(handle, true);
-    if (connected)
+    if (connected) {
         return;
-    if (error != SocketError::WouldBlock)
+    }
+    if (error != SocketError::WouldBlock) {
         throwConnectFailure(error);
-    if (!waitWritable(handle, waitMilliseconds))
+    }
+    if (!waitWritable(handle, waitMilliseconds)) {
         throw TimeoutException();
+    }
     // Writable also means "failed": the outcome is the error the attempt left behind.
-    error = sp::pendingError(handle);
-    if (error != SocketError::None)
+    error = reasonOf(sp::pendingErrorCode(handle));
+    if (error != SocketError::None) {
         throwConnectFailure(error);
+    }
 }
 
 std::int64_t nowMilliseconds() {
@@ -243,8 +281,9 @@ void DatagramSocket::open() {
 }
 
 void DatagramSocket::setMulticastTtl(int ttl) {
-    if (!sp::setMulticastTtl(handle, ttl))
+    if (!sp::setMulticastTtl(handle, ttl)) {
         throw SocketException();
+    }
 }
 
 void DatagramSocket::close() {

@@ -22,40 +22,20 @@ int fd(SocketHandle handle) {
     return static_cast<int>(handle);
 }
 
-sockaddr_in toNative(const SocketAddress& address) {
-    sockaddr_in native{};
-    native.sin_family = AF_INET;
-    native.sin_port = address.portNetworkOrder();
-    native.sin_addr.s_addr = address.addressNetworkOrder();
-    return native;
-}
-
-SocketError fromErrno(int code) {
-    switch (code) {
-    case 0:
-        return SocketError::None;
-    case ETIMEDOUT:
-        return SocketError::TimedOut;
-    case EHOSTUNREACH:
-        return SocketError::HostUnreachable;
-    case EADDRINUSE:
-        return SocketError::AddressInUse;
-    case EADDRNOTAVAIL:
-        return SocketError::AddressNotAvailable;
-    case ECONNREFUSED:
-        return SocketError::ConnectionRefused;
-    case EINPROGRESS:
-    case EAGAIN:
-#if EWOULDBLOCK != EAGAIN
-    case EWOULDBLOCK:
-#endif
-        return SocketError::WouldBlock;
-    default:
-        return SocketError::Other;
-    }
-}
+constexpr ErrorCode codes[] = {
+    {ETIMEDOUT, SocketError::TimedOut},
+    {EHOSTUNREACH, SocketError::HostUnreachable},
+    {EADDRINUSE, SocketError::AddressInUse},
+    {EADDRNOTAVAIL, SocketError::AddressNotAvailable},
+    {ECONNREFUSED, SocketError::ConnectionRefused},
+    {EINPROGRESS, SocketError::WouldBlock},
+    {EAGAIN, SocketError::WouldBlock},
+    {EWOULDBLOCK, SocketError::WouldBlock},
+};
 
 } // namespace
+
+const std::span<const ErrorCode> errorCodes = codes;
 
 bool startup() {
     return true;
@@ -87,8 +67,9 @@ bool lookupHost(const char* name, std::uint32_t& addressNetworkOrder) {
     hints.ai_family = AF_INET;
     hints.ai_socktype = SOCK_STREAM;
     addrinfo* found = nullptr;
-    if (::getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr)
+    if (::getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) {
         return false;
+    }
     sockaddr_in first{};
     std::memcpy(&first, found->ai_addr, sizeof first);
     ::freeaddrinfo(found);
@@ -111,12 +92,15 @@ WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
     int timeout = waitMilliseconds;
     for (;;) {
         int ready = ::poll(&entry, 1, timeout);
-        if (ready > 0)
+        if (ready > 0) {
             return (entry.revents & POLLNVAL) != 0 ? WaitResult::Failed : WaitResult::Ready;
-        if (ready == 0)
+        }
+        if (ready == 0) {
             return WaitResult::TimedOut;
-        if (errno != EINTR)
+        }
+        if (errno != EINTR) {
             return WaitResult::Failed;
+        }
         if (waitMilliseconds >= 0) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
@@ -131,12 +115,13 @@ int sendSome(SocketHandle handle, const void* data, int length, const SocketAddr
         if (to == nullptr) {
             sent = ::send(fd(handle), data, size, MSG_NOSIGNAL);
         } else {
-            sockaddr_in native = toNative(*to);
+            const auto native = toNative<sockaddr_in>(*to);
             sent = ::sendto(fd(handle), data, size, MSG_NOSIGNAL,
                             reinterpret_cast<const sockaddr*>(&native), sizeof native);
         }
-        if (sent >= 0 || errno != EINTR)
+        if (sent >= 0 || errno != EINTR) {
             return static_cast<int>(sent);
+        }
     }
 }
 
@@ -149,30 +134,33 @@ int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from
                                ? ::recv(fd(handle), buffer, capacity, 0)
                                : ::recvfrom(fd(handle), buffer, capacity, 0,
                                             reinterpret_cast<sockaddr*>(&native), &nativeLength);
-        if (received < 0 && errno == EINTR)
+        if (received < 0 && errno == EINTR) {
             continue;
+        }
         if (received >= 0 && from != nullptr) {
-            from->setPortNetworkOrder(native.sin_port);
-            from->setAddressNetworkOrder(native.sin_addr.s_addr);
+            fromNative(native, *from);
         }
         return static_cast<int>(received);
     }
 }
 
 bool connect(SocketHandle handle, const SocketAddress& to) {
-    sockaddr_in native = toNative(to);
-    if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&native), sizeof native) == 0)
+    const auto native = toNative<sockaddr_in>(to);
+    if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&native), sizeof native) == 0) {
         return true;
-    if (errno != EINTR)
+    }
+    if (errno != EINTR) {
         return false;
+    }
     // An interrupted connect goes on in the background; its outcome arrives like a
     // non-blocking one's.
-    if (waitFor(handle, true, -1) != WaitResult::Ready)
+    if (waitFor(handle, true, -1) != WaitResult::Ready) {
         return false;
-    int pending = 0;
-    socklen_t pendingLength = sizeof pending;
-    if (::getsockopt(fd(handle), SOL_SOCKET, SO_ERROR, &pending, &pendingLength) != 0)
+    }
+    const int pending = pendingErrorCode(handle);
+    if (pending < 0) {
         return false;
+    }
     errno = pending;
     return pending == 0;
 }
@@ -181,16 +169,17 @@ bool setMulticastTtl(SocketHandle handle, int ttl) {
     return ::setsockopt(fd(handle), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
 }
 
-SocketError lastError() {
-    return fromErrno(errno);
+int lastErrorCode() {
+    return errno;
 }
 
-SocketError pendingError(SocketHandle handle) {
+int pendingErrorCode(SocketHandle handle) {
     int pending = 0;
     socklen_t pendingLength = sizeof pending;
-    if (::getsockopt(fd(handle), SOL_SOCKET, SO_ERROR, &pending, &pendingLength) != 0)
-        return SocketError::Other;
-    return fromErrno(pending);
+    if (::getsockopt(fd(handle), SOL_SOCKET, SO_ERROR, &pending, &pendingLength) != 0) {
+        return -1;
+    }
+    return pending;
 }
 
 } // namespace kestrum::socketPlatform

@@ -15,34 +15,14 @@ SOCKET native(SocketHandle handle) {
     return static_cast<SOCKET>(handle);
 }
 
-sockaddr_in toNative(const SocketAddress& address) {
-    sockaddr_in converted{};
-    converted.sin_family = AF_INET;
-    converted.sin_port = address.portNetworkOrder();
-    converted.sin_addr.s_addr = address.addressNetworkOrder();
-    return converted;
-}
-
-SocketError fromCode(int code) {
-    switch (code) {
-    case 0:
-        return SocketError::None;
-    case WSAETIMEDOUT:
-        return SocketError::TimedOut;
-    case WSAEHOSTUNREACH:
-        return SocketError::HostUnreachable;
-    case WSAEADDRINUSE:
-        return SocketError::AddressInUse;
-    case WSAEADDRNOTAVAIL:
-        return SocketError::AddressNotAvailable;
-    case WSAECONNREFUSED:
-        return SocketError::ConnectionRefused;
-    case WSAEWOULDBLOCK:
-        return SocketError::WouldBlock;
-    default:
-        return SocketError::Other;
-    }
-}
+constexpr ErrorCode codes[] = {
+    {WSAETIMEDOUT, SocketError::TimedOut},
+    {WSAEHOSTUNREACH, SocketError::HostUnreachable},
+    {WSAEADDRINUSE, SocketError::AddressInUse},
+    {WSAEADDRNOTAVAIL, SocketError::AddressNotAvailable},
+    {WSAECONNREFUSED, SocketError::ConnectionRefused},
+    {WSAEWOULDBLOCK, SocketError::WouldBlock},
+};
 
 void setOnly(fd_set& set, SocketHandle handle) {
     set.fd_count = 1;
@@ -56,6 +36,8 @@ int cutToBuffer(int received, int size) {
 }
 
 } // namespace
+
+const std::span<const ErrorCode> errorCodes = codes;
 
 bool startup() {
     WSADATA data;
@@ -78,8 +60,9 @@ void close(SocketHandle handle) {
 bool lookupHost(const char* name, std::uint32_t& addressNetworkOrder) {
     const hostent* found = ::gethostbyname(name);
     if (found == nullptr || found->h_addrtype != AF_INET || found->h_length != 4 ||
-        found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr)
+        found->h_addr_list == nullptr || found->h_addr_list[0] == nullptr) {
         return false;
+    }
     std::memcpy(&addressNetworkOrder, found->h_addr_list[0], 4);
     return true;
 }
@@ -101,38 +84,40 @@ WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
     limit.tv_usec = (waitMilliseconds % 1000) * 1000;
     int ready = ::select(0, write ? nullptr : &wanted, write ? &wanted : nullptr,
                          write ? &failed : nullptr, waitMilliseconds < 0 ? nullptr : &limit);
-    if (ready == SOCKET_ERROR)
+    if (ready == SOCKET_ERROR) {
         return WaitResult::Failed;
+    }
     return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
 }
 
 int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to) {
     const char* bytes = static_cast<const char*>(data);
-    if (to == nullptr)
+    if (to == nullptr) {
         return ::send(native(handle), bytes, length, 0);
-    sockaddr_in address = toNative(*to);
+    }
+    const auto address = toNative<sockaddr_in>(*to);
     return ::sendto(native(handle), bytes, length, 0, reinterpret_cast<const sockaddr*>(&address),
                     sizeof address);
 }
 
 int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from) {
     char* bytes = static_cast<char*>(buffer);
-    if (from == nullptr)
+    if (from == nullptr) {
         return cutToBuffer(::recv(native(handle), bytes, size, 0), size);
+    }
     sockaddr_in address{};
     int addressLength = sizeof address;
     int received = cutToBuffer(::recvfrom(native(handle), bytes, size, 0,
                                           reinterpret_cast<sockaddr*>(&address), &addressLength),
                                size);
     if (received >= 0) {
-        from->setPortNetworkOrder(address.sin_port);
-        from->setAddressNetworkOrder(address.sin_addr.s_addr);
+        fromNative(address, *from);
     }
     return received;
 }
 
 bool connect(SocketHandle handle, const SocketAddress& to) {
-    sockaddr_in address = toNative(to);
+    const auto address = toNative<sockaddr_in>(to);
     return ::connect(native(handle), reinterpret_cast<const sockaddr*>(&address), sizeof address) ==
            0;
 }
@@ -142,17 +127,18 @@ bool setMulticastTtl(SocketHandle handle, int ttl) {
                         reinterpret_cast<const char*>(&ttl), sizeof ttl) == 0;
 }
 
-SocketError lastError() {
-    return fromCode(::WSAGetLastError());
+int lastErrorCode() {
+    return ::WSAGetLastError();
 }
 
-SocketError pendingError(SocketHandle handle) {
+int pendingErrorCode(SocketHandle handle) {
     int pending = 0;
     int pendingLength = sizeof pending;
     if (::getsockopt(native(handle), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending),
-                     &pendingLength) != 0)
-        return SocketError::Other;
-    return fromCode(pending);
+                     &pendingLength) != 0) {
+        return -1;
+    }
+    return pending;
 }
 
 } // namespace kestrum::socketPlatform

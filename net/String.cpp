@@ -1,6 +1,8 @@
 #include "net/String.h"
 
+#include "net/Allocation.h"
 #include "net/Exception.h"
+#include "net/TextView.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -17,12 +19,9 @@ namespace {
 constexpr int kFormatGrowth = 100;
 constexpr int kNegativeFormatLimit = 64 * 1024;
 
+// Room for length bytes and the terminating NUL.
 char* allocate(int length) {
-    char* buffer = new (std::nothrow) char[static_cast<unsigned>(length) + 1];
-    if (buffer == nullptr) {
-        throw MemoryException();
-    }
-    return buffer;
+    return makeOwnedArray<char>(static_cast<std::size_t>(length) + 1).release();
 }
 
 // Length of text up to its first NUL, looking at no more than limit bytes.
@@ -44,10 +43,6 @@ char* copyOf(const char* text, int length) {
     std::memcpy(buffer, text, static_cast<std::size_t>(length));
     buffer[length] = '\0';
     return buffer;
-}
-
-bool isBlank(char byte) {
-    return static_cast<unsigned char>(byte) <= 32;
 }
 
 bool isWhiteSpace(char byte) {
@@ -136,29 +131,15 @@ String String::substring(int start, int count) const {
 }
 
 int String::find(const char* needle, int start) const {
-    // A negative start counts as 0, so the empty text (null) is never searched.
-    const int from = start < 0 ? 0 : start;
-    if (needle == nullptr || needle[0] == '\0' || from >= length()) {
-        return -1;
-    }
-    const char* found = std::strstr(text_ + from, needle);
-    return found == nullptr ? -1 : static_cast<int>(found - text_);
+    return TextView(*this).find(needle, start);
 }
 
 int String::findFirstOf(const char* chars, int start) const {
-    const int from = start < 0 ? 0 : start;
-    if (chars == nullptr || chars[0] == '\0' || from >= length()) {
-        return -1;
-    }
-    // strpbrk never matches the terminating NUL of either argument.
-    const char* found = std::strpbrk(text_ + from, chars);
-    return found == nullptr ? -1 : static_cast<int>(found - text_);
+    return TextView(*this).findFirstOf(chars, start);
 }
 
 bool String::startsWith(const char* prefix) const {
-    const int prefixLength = textLength(prefix);
-    return prefixLength > 0 && prefixLength <= length() &&
-           std::memcmp(text_, prefix, static_cast<std::size_t>(prefixLength)) == 0;
+    return prefix != nullptr && prefix[0] != '\0' && TextView(*this).startsWith(prefix);
 }
 
 bool String::endsWith(const char* suffix) const {
@@ -210,23 +191,16 @@ void String::replaceAll(const char* from, const char* to) {
 }
 
 void String::trimLeft() {
-    const char* start = c_str();
-    while (*start != '\0' && isBlank(*start)) {
-        ++start;
-    }
-    if (start != c_str()) {
-        assign(start);
+    const TextView kept = TextView(*this).trimmedLeft();
+    if (kept.length() != length()) {
+        assign(kept.data(), kept.length());
     }
 }
 
 void String::trimRight() {
-    const int size = length();
-    int end = size;
-    while (end > 0 && isBlank(text_[end - 1])) {
-        --end;
-    }
-    if (end != size) {
-        assign(text_, end);
+    const TextView kept = TextView(*this).trimmedRight();
+    if (kept.length() != length()) {
+        assign(kept.data(), kept.length());
     }
 }
 
@@ -334,8 +308,7 @@ void toLower(String& text) {
     }
     char* buffer = allocate(size);
     for (int i = 0; i <= size; ++i) {
-        const char byte = text.text_[i];
-        buffer[i] = byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
+        buffer[i] = foldCase(text.text_[i]);
     }
     text.adopt(buffer);
 }

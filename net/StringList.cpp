@@ -1,25 +1,12 @@
 #include "net/StringList.h"
 
+#include "net/TextView.h"
+
 #include <utility>
 
 namespace kestrum {
 
 namespace {
-
-char foldCase(char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
-}
-
-// Equality after ASCII case folding of both sides, without building folded copies.
-bool equalsIgnoringCase(const String& left, const String& right) {
-    const char* a = left.c_str();
-    const char* b = right.c_str();
-    while (*a != '\0' && foldCase(*a) == foldCase(*b)) {
-        ++a;
-        ++b;
-    }
-    return *a == '\0' && *b == '\0';
-}
 
 String trimmedIf(String text, bool trim) {
     if (trim) {
@@ -43,7 +30,7 @@ int StringMap::find(const String& name, int start) const {
         return -1;
     }
     for (int i = start < 0 ? 0 : start; i < count(); ++i) {
-        if (equalsIgnoringCase((*this)[i].name, name)) {
+        if (TextView((*this)[i].name).equalsIgnoringCase(name)) {
             return i;
         }
     }

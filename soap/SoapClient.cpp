@@ -80,12 +80,8 @@ void SoapClient::readResponse(const String& document, String& responseName,
         throw ParsingException();
     }
     responseName = response.localName();
-    // One allocation for all of them: appending one by one copies the list each time, which a
-    // response of many thousand arguments turns into most of a minute.
-    const int wanted = outArguments.count() + response.children.count();
-    if (outArguments.capacity() < wanted) {
-        outArguments.setCapacity(wanted);
-    }
+    // Plain appends would copy the list once per argument.
+    outArguments.ensureCapacity(outArguments.count() + response.children.count());
     for (const XmlNode& argument : response.children) {
         outArguments.add(argument.localName(), argument.text);
     }

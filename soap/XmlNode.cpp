@@ -1,9 +1,9 @@
 #include "soap/XmlNode.h"
 
-#include <algorithm>
-#include <new>
-#include <string>
-#include <string_view>
+#include "net/ByteBuffer.h"
+#include "net/TextView.h"
+
+#include <utility>
 
 namespace kestrum {
 
@@ -13,230 +13,225 @@ namespace {
 // whatever a peer sends.
 constexpr int maxDepth = 64;
 
-bool isBlank(char byte) {
-    return static_cast<unsigned char>(byte) <= 32;
+TextView viewOf(const ByteBuffer& bytes) {
+    return TextView(bytes.data(), bytes.length());
 }
 
-char foldCase(char byte) {
-    return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte + 32) : byte;
+void appendBytes(ByteBuffer& to, TextView bytes) {
+    to.ensureCapacity(to.length() + bytes.length());
+    to.append(bytes.data(), bytes.length());
 }
 
-bool equalsIgnoringCase(const char* left, const char* right) {
-    for (; *left != '\0' && foldCase(*left) == foldCase(*right); ++left, ++right) {
-    }
-    return *left == *right;
-}
+// The markup that is not an element, removed in this order, each from its start marker through
+// the first end marker after it.
+struct MarkupKind {
+    const char* start;
+    const char* end;
+};
+constexpr MarkupKind markupKinds[] = {
+    {"<!--", "-->"}, // comments
+    {"<?", ">"},     // processing instructions, the XML declaration among them
+    {"<!", ">"},     // document type declarations, and CDATA sections too
+};
 
-std::string_view trimmedLeft(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) {
-        text.remove_prefix(1);
-    }
-    return text;
-}
-
-std::string_view trimmed(std::string_view text) {
-    text = trimmedLeft(text);
-    while (!text.empty() && isBlank(text.back())) {
-        text.remove_suffix(1);
-    }
-    return text;
-}
-
-String toString(std::string_view text) {
-    return String(text.data(), static_cast<int>(text.size()));
-}
-
-// The number of leading bytes of a marker that end the result text[0, write) when the rest of
-// the marker begins the unread text at read; 0 when no marker spans the two.
-std::size_t markerAcrossJoin(const std::string& text, std::size_t write, std::size_t read,
-                             std::string_view marker) {
-    for (std::size_t inResult = marker.size() - 1; inResult > 0; --inResult) {
-        const std::size_t inRest = marker.size() - inResult;
-        if (inResult <= write && text.size() - read >= inRest &&
-            text.compare(write - inResult, inResult, marker.substr(0, inResult)) == 0 &&
-            text.compare(read, inRest, marker.substr(inResult)) == 0) {
-            return inResult;
+// The document with every kind of markup of the table removed and trailing blanks trimmed. Each
+// removal joins the text before its start marker to the text after its end marker; a start
+// marker that the join forms goes too. A start marker without an end marker stays, with
+// everything after it: the element reader then sees the markup cut off.
+class MarkupSweep {
+public:
+    explicit MarkupSweep(TextView document) {
+        TextView source = document;
+        for (const MarkupKind& kind : markupKinds) {
+            ByteBuffer swept;
+            remove(source, kind, swept);
+            text_ = std::move(swept);
+            source = viewOf(text_);
         }
+        text_.setLength(viewOf(text_).trimmedRight().length());
     }
-    return 0;
-}
 
-// Removes every piece from a start marker through the first end marker after it, in one pass
-// that compacts the text in place. Where a removal joins text, a start marker spanning the join
-// goes too. A start marker without an end marker stays, with everything after it: the reader
-// then sees the markup cut off.
-void removeMarkup(std::string& text, std::string_view start, std::string_view end) {
-    std::size_t write = 0; // text[0, write) is the result so far
-    std::size_t read = 0;  // text[read, size) is not examined yet
-    bool joined = false;
-    for (;;) {
-        const std::size_t inResult = joined ? markerAcrossJoin(text, write, read, start) : 0;
-        std::size_t afterStart = read + start.size() - inResult;
-        if (inResult == 0) {
-            const std::size_t found = text.find(start, read);
-            if (found == std::string::npos) {
+    TextView elements() const { return viewOf(text_); }
+
+private:
+    static void remove(TextView source, const MarkupKind& kind, ByteBuffer& result) {
+        const TextView start = kind.start;
+        const TextView end = kind.end;
+        result.ensureCapacity(source.length());
+        int read = 0; // source[read, length) is not examined yet
+        bool joined = false;
+        for (;;) {
+            const int inResult =
+                joined ? startAcrossJoin(result, source.substring(read), start) : 0;
+            int afterStart = read + start.length() - inResult;
+            if (inResult == 0) {
+                const int found = source.find(start, read);
+                if (found < 0) {
+                    break;
+                }
+                appendBytes(result, source.substring(read, found - read));
+                read = found;
+                afterStart = found + start.length();
+            }
+            const int close = source.find(end, afterStart);
+            if (close < 0) {
                 break;
             }
-            std::copy(text.begin() + static_cast<std::ptrdiff_t>(read),
-                      text.begin() + static_cast<std::ptrdiff_t>(found),
-                      text.begin() + static_cast<std::ptrdiff_t>(write));
-            write += found - read;
-            read = found;
-            afterStart = found + start.size();
+            result.setLength(result.length() - inResult);
+            read = close + end.length();
+            joined = true;
         }
-        const std::size_t close = text.find(end, afterStart);
-        if (close == std::string::npos) {
-            break;
-        }
-        write -= inResult;
-        read = close + end.size();
-        joined = true;
+        appendBytes(result, source.substring(read));
     }
-    text.erase(write, read - write);
-}
+
+    // The number of leading bytes of the start marker that end the result when the rest of the
+    // marker begins the unread text; 0 when no marker spans the two.
+    static int startAcrossJoin(const ByteBuffer& result, TextView unread, TextView start) {
+        const TextView done = viewOf(result);
+        for (int inResult = start.length() - 1; inResult > 0; --inResult) {
+            if (inResult <= done.length() &&
+                done.substring(done.length() - inResult).startsWith(start.substring(0, inResult)) &&
+                unread.startsWith(start.substring(inResult))) {
+                return inResult;
+            }
+        }
+        return 0;
+    }
+
+    ByteBuffer text_;
+};
 
 // Joins a piece of character data to an element's text, which is kept trimmed at both ends.
-void appendText(std::string& text, const String& piece) {
-    const char* bytes = piece.c_str();
-    if (text.empty()) {
-        while (*bytes != '\0' && isBlank(*bytes)) {
-            ++bytes;
-        }
-    }
-    text += bytes;
-    while (!text.empty() && isBlank(text.back())) {
-        text.pop_back();
-    }
+void appendText(ByteBuffer& text, const String& piece) {
+    const TextView bytes = piece;
+    appendBytes(text, text.length() == 0 ? bytes.trimmedLeft() : bytes);
+    text.setLength(viewOf(text).trimmedRight().length());
 }
 
-// Reads elements from the front of the remaining markup. Element text is gathered in a buffer
-// per element and stored once the element is read: appending to a String piece by piece would
-// copy it over and over.
-class XmlReader {
-public:
-    explicit XmlReader(std::string_view markup) : rest_(markup) {}
+bool isSelfClosing(TextView tag) {
+    return tag.length() >= 3 && tag[tag.length() - 2] == '/';
+}
 
-    bool readDocument(XmlNode& root, std::string& rootText) {
-        return readContent(root, rootText, 1);
+// Reads elements from the front of the markup that the sweep left. Element text is gathered in
+// a buffer per element and stored once the element is read.
+class ElementReader {
+public:
+    explicit ElementReader(TextView markup) : rest_(markup) {}
+
+    // The first element is the node parse was called on: it takes that element's name and
+    // attributes, and what follows the element's closing tag still belongs to it.
+    bool readDocument(XmlNode& root) {
+        ByteBuffer text;
+        TextView tag;
+        const Step first = nextTag(text, tag);
+        bool complete = first != Step::CutOff;
+        if (first == Step::Open) {
+            takeElement(root, tag);
+            complete =
+                (isSelfClosing(tag) || readContent(root, text, 1)) && readContent(root, text, 1);
+        }
+        root.text = viewOf(text).toString();
+        return complete;
     }
 
 private:
-    bool readContent(XmlNode& node, std::string& nodeText, int depth) {
-        while (!rest_.empty()) {
-            const std::size_t open = rest_.find('<');
-            if (open == std::string_view::npos) {
-                rest_ = {};
-                return true;
+    enum class Step { Open, Close, End, CutOff };
+
+    // Moves past the text before the next tag into `text` and past the tag itself; markup of
+    // the kinds the sweep removes is skipped here too.
+    Step nextTag(ByteBuffer& text, TextView& tag) {
+        for (;;) {
+            const int open = rest_.find('<');
+            if (open < 0) {
+                rest_ = TextView();
+                return Step::End;
             }
-            const std::size_t close = rest_.find('>', open);
-            if (close == std::string_view::npos) {
-                stopped_ = true;
-                return false;
+            const int close = rest_.find('>', open);
+            if (close < 0) {
+                return Step::CutOff;
             }
-            appendText(nodeText, XmlNode::decodeEntities(toString(rest_.substr(0, open))));
-            const std::string_view tag = rest_.substr(open, close - open + 1);
-            rest_.remove_prefix(close + 1);
-            if (tag[1] == '!' || tag[1] == '?') {
-                continue;
-            }
-            if (tag[1] == '/') {
-                return true;
-            }
-            if (!readElement(node, nodeText, depth, tag)) {
-                return false;
+            appendText(text, XmlNode::decodeEntities(rest_.substring(0, open).toString()));
+            tag = rest_.substring(open, close - open + 1);
+            rest_ = rest_.substring(close + 1);
+            if (tag[1] != '!' && tag[1] != '?') {
+                return tag[1] == '/' ? Step::Close : Step::Open;
             }
         }
-        return true;
     }
 
-    bool readElement(XmlNode& parent, std::string& parentText, int parentDepth,
-                     std::string_view tag) {
-        const std::size_t nameEnd = tag.find_first_of(" />\t\r\n", 1);
-        const String name = toString(trimmed(tag.substr(1, nameEnd - 1)));
-        const std::string_view attributes = tag.substr(nameEnd + 1);
-        const bool selfClosing = tag.size() >= 3 && tag[tag.size() - 2] == '/';
-        if (!rootNamed_) {
-            // The first element is the node parse started with; its content continues in the
-            // same text, and whatever follows its closing tag still belongs to it.
-            rootNamed_ = true;
-            parent.name = name;
-            readAttributes(parent, attributes);
-            if (!selfClosing) {
-                readContent(parent, parentText, parentDepth);
+    // False when the markup is cut off or nested too deep: reading stops there.
+    bool readContent(XmlNode& node, ByteBuffer& text, int depth) {
+        for (;;) {
+            TextView tag;
+            const Step step = nextTag(text, tag);
+            if (step != Step::Open) {
+                return step != Step::CutOff;
             }
-            return !stopped_;
+            if (!readChild(node, depth, tag)) {
+                return false;
+            }
         }
+    }
+
+    bool readChild(XmlNode& parent, int parentDepth, TextView tag) {
         if (parentDepth == maxDepth) {
-            stopped_ = true;
             return false;
         }
-        XmlNode& element = parent.addChild(name, String());
-        readAttributes(element, attributes);
-        if (!selfClosing) {
-            std::string elementText;
-            readContent(element, elementText, parentDepth + 1);
-            element.text = toString(elementText);
+        XmlNode& element = parent.addChild(String(), String());
+        takeElement(element, tag);
+        if (isSelfClosing(tag)) {
+            return true;
         }
-        return !stopped_;
+        ByteBuffer text;
+        const bool complete = readContent(element, text, parentDepth + 1);
+        element.text = viewOf(text).toString();
+        return complete;
+    }
+
+    static void takeElement(XmlNode& element, TextView tag) {
+        const int nameEnd = tag.findFirstOf(" />\t\r\n", 1);
+        element.name = tag.substring(1, nameEnd - 1).trimmed().toString();
+        readAttributes(element, tag.substring(nameEnd + 1));
     }
 
     // name="value" or name='value' pairs; anything else ends the attributes of the tag.
-    static void readAttributes(XmlNode& element, std::string_view attributes) {
-        attributes = trimmedLeft(attributes);
+    static void readAttributes(XmlNode& element, TextView attributes) {
+        attributes = attributes.trimmedLeft();
         for (;;) {
-            const std::size_t equals = attributes.find('=');
-            if (equals == std::string_view::npos || equals + 1 == attributes.size()) {
-                return;
-            }
+            const int equals = attributes.find('=');
             const char quote = attributes[equals + 1];
-            if (quote != '"' && quote != '\'') {
+            if (equals < 0 || (quote != '"' && quote != '\'')) {
                 return;
             }
-            const std::size_t valueEnd = attributes.find(quote, equals + 2);
-            if (valueEnd == std::string_view::npos) {
+            const int valueEnd = attributes.find(quote, equals + 2);
+            if (valueEnd < 0) {
                 return;
             }
-            const std::string_view value = attributes.substr(equals + 2, valueEnd - equals - 2);
-            element.addChild(toString(attributes.substr(0, equals)),
-                             XmlNode::decodeEntities(toString(value)));
-            attributes = trimmedLeft(attributes.substr(valueEnd + 1));
+            const TextView value = attributes.substring(equals + 2, valueEnd - equals - 2);
+            element.addChild(attributes.substring(0, equals).toString(),
+                             XmlNode::decodeEntities(value.toString()));
+            attributes = attributes.substring(valueEnd + 1).trimmedLeft();
         }
     }
 
-    std::string_view rest_;
-    bool rootNamed_ = false;
-    bool stopped_ = false;
+    TextView rest_;
 };
 
 } // namespace
 
 bool XmlNode::parse(const String& document) {
-    try {
-        // A copy first: the document may be text of this very tree.
-        std::string markup(document.c_str(), static_cast<std::size_t>(document.length()));
-        removeMarkup(markup, "<!--", "-->");
-        removeMarkup(markup, "<?", ">");
-        removeMarkup(markup, "<!", ">");
-        while (!markup.empty() && isBlank(markup.back())) {
-            markup.pop_back();
-        }
-
-        children.clear();
-        name = String();
-        text = String();
-        std::string rootText;
-        XmlReader reader(markup);
-        const bool complete = reader.readDocument(*this, rootText);
-        text = toString(rootText);
-        return complete;
-    } catch (const std::bad_alloc&) {
-        throw MemoryException();
-    }
+    // The sweep copies the document before this tree changes: it may be text of this very tree.
+    const MarkupSweep sweep(document);
+    children.clear();
+    name = String();
+    text = String();
+    ElementReader reader(sweep.elements());
+    return reader.readDocument(*this);
 }
 
 const XmlNode* XmlNode::findChild(const String& childName) const {
     for (const XmlNode& candidate : children) {
-        if (equalsIgnoringCase(candidate.name.c_str(), childName.c_str())) {
+        if (TextView(candidate.name).equalsIgnoringCase(childName)) {
             return &candidate;
         }
     }
@@ -273,38 +268,36 @@ String XmlNode::decodeEntities(const String& encoded) {
     // One pass gives what replacing each reference in turn, "&amp;" last, would give: no two
     // references overlap and no replacement forms a new one, so '&amp;lt;' becomes '&lt;' only.
     struct Entity {
-        std::string_view reference;
+        const char* reference;
         char byte;
     };
     static constexpr Entity entities[] = {
         {"&lt;", '<'}, {"&gt;", '>'}, {"&apos;", '\''}, {"&quot;", '"'}, {"&amp;", '&'},
     };
-    const std::string_view bytes = encoded.c_str();
-    std::string decoded;
-    decoded.reserve(bytes.size());
-    std::size_t at = 0;
-    for (std::size_t ampersand = bytes.find('&'); ampersand != std::string_view::npos;
-         ampersand = bytes.find('&', at)) {
-        decoded.append(bytes.substr(at, ampersand - at));
-        decoded += '&';
+    const TextView bytes = encoded;
+    ByteBuffer decoded;
+    decoded.ensureCapacity(bytes.length());
+    int at = 0;
+    for (int ampersand = bytes.find('&'); ampersand >= 0; ampersand = bytes.find('&', at)) {
+        appendBytes(decoded, bytes.substring(at, ampersand - at));
+        char byte = '&';
         at = ampersand + 1;
         for (const Entity& entity : entities) {
-            if (bytes.substr(ampersand).starts_with(entity.reference)) {
-                decoded.back() = entity.byte;
-                at = ampersand + entity.reference.size();
+            const TextView reference = entity.reference;
+            if (bytes.substring(ampersand).startsWith(reference)) {
+                byte = entity.byte;
+                at = ampersand + reference.length();
                 break;
             }
         }
+        decoded.append(&byte, 1);
     }
-    decoded.append(bytes.substr(at));
-    return toString(decoded);
+    appendBytes(decoded, bytes.substring(at));
+    return viewOf(decoded).toString();
 }
 
 XmlNode& XmlNode::store(XmlNode node) {
-    const int count = children.count();
-    if (children.capacity() == count) {
-        children.setCapacity(count < 4 ? 4 : 2 * count);
-    }
+    children.ensureCapacity(children.count() + 1);
     return children.append(std::move(node));
 }
 

@@ -8,17 +8,7 @@
 
 namespace kestrum {
 
-namespace {
-
-// One allocation for a whole list: appending one by one copies the list each time, which a
-// description of many thousand entries turns into minutes.
-template <typename T> void reserveFor(PointerList<T>& list, int more) {
-    if (list.capacity() < list.count() + more) {
-        list.setCapacity(list.count() + more);
-    }
-}
-
-} // namespace
+namespace {} // namespace
 
 Device::~Device() {
     for (Device* device : devices) {
@@ -69,7 +59,7 @@ void Device::readElement(const XmlNode& element) {
     presentationURL = resolveUrl(element.childText("presentationURL"));
 
     const XmlNode& serviceList = element.child("serviceList");
-    reserveFor(services, serviceList.children.count());
+    services.ensureCapacity(services.count() + serviceList.children.count());
     for (const XmlNode& item : serviceList.children) {
         auto service = makeOwned<Service>(this);
         service->serviceType = item.childText("serviceType");
@@ -81,7 +71,7 @@ void Device::readElement(const XmlNode& element) {
         service.release();
     }
     const XmlNode& deviceList = element.child("deviceList");
-    reserveFor(devices, deviceList.children.count());
+    devices.ensureCapacity(devices.count() + deviceList.children.count());
     for (const XmlNode& item : deviceList.children) {
         auto device = makeOwned<Device>();
         device->parent = this;

@@ -1,9 +1,9 @@
 #include "upnp/SsdpDiscovery.h"
 
 #include "http/HttpMessage.h"
-#include "monitor/WorkerThread.h"
 #include "net/Allocation.h"
 #include "net/Sockets.h"
+#include "net/ThreadWait.h"
 #include "upnp/Device.h"
 
 #include <cstdint>
@@ -67,7 +67,7 @@ void SsdpAnswers::accept(const char* datagram, int length) {
 void loadDevices(const StringSet& locations, PointerList<Device>& devices, int exchangeTimeout) {
     locations.forEach([&devices, exchangeTimeout](const String& location) {
         // Each load may take the whole exchange limit: a stop must not wait for all of them.
-        if (WorkerThread::currentStopRequested()) {
+        if (stopRequestedOnThisThread()) {
             throw ThreadStopException();
         }
         auto device = makeOwned<Device>();

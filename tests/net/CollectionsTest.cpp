@@ -80,6 +80,61 @@ TEST(GrowableArray, GrowsToCountPlusOnePlusStep) {
     EXPECT_EQ(map.capacity(), 11);
 }
 
+// Counts the live objects of its type, so that a test sees which slots hold one.
+struct Counted {
+    static inline int live = 0;
+    Counted() { ++live; }
+    Counted(const Counted&) { ++live; }
+    Counted(Counted&&) noexcept { ++live; }
+    Counted& operator=(const Counted&) = default;
+    Counted& operator=(Counted&&) noexcept = default;
+    ~Counted() { --live; }
+};
+
+TEST(GrowableArray, OnlyLiveElementsExist) {
+    {
+        GrowableArray<Counted> array(16, 0);
+        EXPECT_EQ(Counted::live, 0);
+        array.append(Counted());
+        array.append(Counted());
+        EXPECT_EQ(Counted::live, 2);
+        array.removeAt(0);
+        EXPECT_EQ(Counted::live, 1);
+        array.setCapacity(40);
+        EXPECT_EQ(Counted::live, 1);
+        GrowableArray<Counted> copy(array);
+        EXPECT_EQ(Counted::live, 2);
+    }
+    EXPECT_EQ(Counted::live, 0);
+}
+
+TEST(GrowableArray, EnsureCapacityAtLeastDoubles) {
+    // (capacity before, room asked, capacity after)
+    const int cases[][3] = {{0, 0, 0}, {0, 1, 1}, {0, 5, 5},   {4, 3, 4},  {4, 4, 4},
+                            {4, 5, 8}, {4, 9, 9}, {8, 16, 16}, {8, 17, 17}};
+    for (const auto& c : cases) {
+        StringList list;
+        list.setCapacity(c[0]);
+        list.ensureCapacity(c[1]);
+        EXPECT_EQ(list.capacity(), c[2]) << c[0] << " " << c[1];
+        ByteBuffer buffer;
+        buffer.setCapacity(c[0]);
+        buffer.ensureCapacity(c[1]);
+        EXPECT_EQ(buffer.capacity(), c[2]) << c[0] << " " << c[1];
+    }
+    EXPECT_EQ(grownCapacity(INT_MAX / 2 + 1, INT_MAX / 2 + 2), INT_MAX / 2 + 2);
+
+    // Growing keeps the elements; plain appends after it do not reallocate.
+    StringList list;
+    list.append("a");
+    list.ensureCapacity(3);
+    EXPECT_EQ(list.capacity(), 3);
+    list.append("b");
+    list.append("c");
+    EXPECT_EQ(list.capacity(), 3);
+    EXPECT_EQ(itemsOf(list), (std::vector<std::string>{"a", "b", "c"}));
+}
+
 TEST(GrowableArray, SetCapacityClipsAndRemoveShifts) {
     StringList list;
     for (const char* item : {"a", "b", "c", "d", "e"}) {

@@ -1,6 +1,7 @@
 #include "net/String.h"
 
 #include "net/Exception.h"
+#include "net/TextView.h"
 
 #include <climits>
 #include <cstdio>
@@ -343,4 +344,59 @@ TEST(String, HashTakesBytesAsSigned) {
     EXPECT_EQ(stringHash("\xFF\xFF"), 0xFFFFFFDEu); // -1 * 33 - 1
     // Wraps at 32 bits.
     EXPECT_EQ(stringHash("aaaaaaaa"), 0x99193688u);
+}
+
+std::string text(TextView view) {
+    return std::string(view.data(), static_cast<std::size_t>(view.length()));
+}
+
+TEST(TextView, PositionsOutsideTheViewAreClipped) {
+    const TextView view("abcb");
+    const char nul[] = {'a', '\0', 'b'};
+    EXPECT_EQ(TextView(nul, 3).length(), 3);
+    EXPECT_EQ(TextView(nullptr).length(), 0);
+    EXPECT_EQ(TextView("x", -1).length(), 0);
+    EXPECT_EQ(view[-1], '\0');
+    EXPECT_EQ(view[4], '\0');
+    EXPECT_EQ(view[3], 'b');
+    // (start, count, expected)
+    const struct {
+        int start;
+        int count;
+        const char* expected;
+    } cuts[] = {{0, -1, "abcb"}, {1, 2, "bc"}, {2, 99, "cb"}, {4, 1, ""},
+                {9, -1, ""},     {-3, 1, "a"}, {1, 0, ""},    {0, INT_MAX, "abcb"}};
+    for (const auto& cut : cuts) {
+        EXPECT_EQ(text(view.substring(cut.start, cut.count)), cut.expected) << cut.start;
+    }
+    EXPECT_EQ(view.find('b', 2), 3);
+    EXPECT_EQ(view.find('b', 4), -1);
+    EXPECT_EQ(view.find("cb"), 2);
+    EXPECT_EQ(view.find("b", -5), 1);
+    EXPECT_EQ(view.find(""), -1);
+    EXPECT_EQ(view.find("bcbx"), -1);
+    EXPECT_EQ(view.findFirstOf("xc"), 2);
+    EXPECT_EQ(view.findFirstOf("xy"), -1);
+    EXPECT_TRUE(view.startsWith("ab"));
+    EXPECT_FALSE(view.startsWith("abcbd"));
+}
+
+TEST(TextView, TrimAndCaseFoldingAreAsciiOnly) {
+    EXPECT_EQ(text(TextView(" \t\x01"
+                            "a b\r\n")
+                       .trimmed()),
+              "a b");
+    EXPECT_EQ(text(TextView("  a ").trimmedLeft()), "a ");
+    EXPECT_EQ(text(TextView("\xa0"
+                            "a\xa0")
+                       .trimmed()),
+              "\xa0"
+              "a\xa0");
+    EXPECT_EQ(text(TextView(" \n").trimmed()), "");
+    EXPECT_TRUE(TextView("S:Body").equalsIgnoringCase("s:bODY"));
+    EXPECT_FALSE(TextView("\xc4").equalsIgnoringCase("\xe4"));
+    EXPECT_FALSE(TextView("ab").equalsIgnoringCase("abc"));
+    EXPECT_TRUE(TextView("").equalsIgnoringCase(String()));
+    EXPECT_EQ(TextView("a\0b", 3).toString().length(), 1);
+    EXPECT_EQ(TextView("").toString().data(), nullptr);
 }
