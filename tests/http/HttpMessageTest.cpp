@@ -1,13 +1,13 @@
 #include "http/HttpMessage.h"
 
 #include "net/Exception.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using State = HttpMessage::ParseState;
@@ -377,4 +377,4 @@ TEST(HttpMessageTest, RequestLineParsing) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

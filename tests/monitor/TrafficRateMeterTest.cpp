@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using Outcome = TrafficRateMeter::Outcome;
@@ -152,4 +152,4 @@ TEST(TrafficRateMeterTest, ResetMakesTheNextCallAFirstSample) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

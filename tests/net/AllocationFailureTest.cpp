@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
@@ -23,19 +23,19 @@ void expectEveryFailureHandled(Make make, Operation operation, Check unchanged) 
     int failures = 0;
     for (int n = 0; n < 50; ++n) {
         auto object = make();
-        test::failAllocationAfter(n);
+        failAllocationAfter(n);
         try {
             operation(*object);
-            test::failAllocationAfter(-1);
+            failAllocationAfter(-1);
             EXPECT_GT(failures, 0) << "the operation allocated nothing";
             return;
         } catch (const MemoryException&) {
-            test::failAllocationAfter(-1);
+            failAllocationAfter(-1);
             ++failures;
             unchanged(*object);
         }
     }
-    test::failAllocationAfter(-1);
+    failAllocationAfter(-1);
     ADD_FAILURE() << "the operation never succeeded";
 }
 
@@ -126,3 +126,5 @@ TEST(AllocationFailure, ByteBufferAndSetAreLeftAsTheyWere) {
             EXPECT_TRUE(set.contains("old"));
         });
 }
+
+} // namespace kestrum::test

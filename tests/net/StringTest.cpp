@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
@@ -344,3 +344,5 @@ TEST(String, HashTakesBytesAsSigned) {
     // Wraps at 32 bits.
     EXPECT_EQ(stringHash("aaaaaaaa"), 0x99193688u);
 }
+
+} // namespace kestrum::test

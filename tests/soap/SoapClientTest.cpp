@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 const char* const commonConfig = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
@@ -218,4 +218,4 @@ TEST_F(SoapExchange, TransportFailuresLeaveNoOutArguments) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

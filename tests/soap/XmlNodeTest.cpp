@@ -1,17 +1,13 @@
 #include "soap/XmlNode.h"
 
+#include "tests/support/StringPrinter.h"
+
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <ostream>
 #include <string>
 
-namespace kestrum {
-
-// Lets failed expectations show the text.
-static void PrintTo(const String& text, std::ostream* out) {
-    *out << '"' << text.c_str() << '"';
-}
+namespace kestrum::test {
 
 namespace {
 
@@ -339,4 +335,4 @@ TEST(XmlNode, LargeHostileDocumentsReadInLinearTime) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

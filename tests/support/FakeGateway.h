@@ -5,7 +5,26 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
+
+constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
+constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
+
+// A gateway description: a root device whose WAN device offers one service at controlUrl.
+// The elements go into the root device before its device list: its name, or markup that stops
+// a reader there and so leaves a device without counters.
+struct DescriptionParts {
+    std::string elements;
+    std::string controlUrl = "/ctl/CmnIfCfg";
+    std::string rootType = igd1;
+    std::string wanType = wan1;
+    std::string serviceType = common1;
+};
+std::string description(const DescriptionParts& parts);
+// The description of a gateway with this friendly name.
+std::string namedDescription(const std::string& name,
+                             const std::string& controlUrl = "/ctl/CmnIfCfg");
 
 // An Internet gateway for tests, built on raw sockets and literal documents: it serves a device
 // description over HTTP, answers the two byte-counter actions by SOAP and, when asked, answers
@@ -47,6 +66,7 @@ public:
 
     // Every HTTP request received, byte for byte, in order of arrival.
     std::vector<std::string> requests() const;
+    // Searches answered since the last start.
     int searchesAnswered() const;
 
 private:
@@ -54,4 +74,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

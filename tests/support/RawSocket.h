@@ -7,6 +7,7 @@
 // Setting up (listen, connect, bind) throws std::runtime_error; sending and receiving never
 // throw: they report by their result, so peers can run on their own threads.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +39,8 @@ public:
     bool isOpen() const;
     int localPort() const;
     std::uintptr_t handle() const { return handle_; }
+    // Every later wait of this socket ends as a time-out once flag is set.
+    void interruptWhen(const std::atomic<bool>& flag) { interrupt_ = &flag; }
 
     // The next connection within the wait, or a closed RawSocket when none came.
     RawSocket accept(int waitMilliseconds = 5000);
@@ -47,7 +50,8 @@ public:
     bool sendTo(int port, std::string_view bytes);
 
     // Bytes already read past a marker are returned first by every receive below.
-    // At most size bytes: the count (> 0), 0 when the peer closed, -1 on time-out or error.
+    // At most size bytes: the count (> 0), 0 when the connection ended (closed or failed), -1 on
+    // time-out.
     int receive(void* buffer, int size, int waitMilliseconds);
     // Everything up to and including marker; less when the peer closed or the wait ran out.
     std::string receiveUntil(std::string_view marker, int waitMilliseconds = 5000);
@@ -75,6 +79,10 @@ private:
     static constexpr std::uintptr_t invalid = ~std::uintptr_t(0);
     std::uintptr_t handle_ = invalid;
     std::string pending_;
+    const std::atomic<bool>* interrupt_ = nullptr;
 };
+
+// A port on 127.0.0.1 on which nothing listens: one the system just handed out and took back.
+int closedPort();
 
 } // namespace kestrum::test

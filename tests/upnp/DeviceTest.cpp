@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 std::string text(const String& value) {
@@ -131,14 +131,14 @@ TEST_F(DeviceLoad, GatewayWithUrlBase) {
 TEST_F(DeviceLoad, AllocationFailureIsAMemoryException) {
     serve("igd1.xml");
     const String url = location();
-    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+    EXPECT_GT(expectAllocationFailuresAsExceptions([&] {
                   Device root;
                   root.load(url);
               }),
               0);
     StringSet locations(stringHash, 17);
     locations.insert(url);
-    test::expectAllocationFailuresAsExceptions([&] {
+    expectAllocationFailuresAsExceptions([&] {
         PointerList<Device> devices;
         loadDevices(locations, devices);
         for (Device* device : devices) {
@@ -224,4 +224,4 @@ TEST_F(DeviceLoad, TransferFailuresAreThrownAndLeaveOnlyTheLocation) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test
