@@ -208,9 +208,9 @@ TEST_F(HostileGatewayTest, StopWhilePollersAreHeldEndsThemAfterTheirExchange) {
     startMonitor(1);
     ASSERT_TRUE(connectedTo("Held"));
 
-    // Both pollers are held in an exchange; then the monitor goes to sleep for 10 s (the update
-    // it posts comes right before), the pollers' next pause is 5 s. A poller whose exchange
-    // ends while the monitor sleeps must not begin another once a stop was asked for.
+    // Both pollers are held in an exchange while the monitor sleeps for 10 s (its update comes
+    // right before) and their next pause is 5 s: one whose exchange ends then must not begin
+    // another once a stop was asked for.
     const int before = control.requests();
     control.setBehaviour(Behaviour::Trickle);
     ASSERT_TRUE(waitFor([&] { return control.requests() >= before + 2; }));

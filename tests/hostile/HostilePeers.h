@@ -8,8 +8,8 @@
 
 namespace kestrum::test {
 
-// An HTTP server on 127.0.0.1 that misbehaves in one chosen way. Every connection is served on
-// a thread of its own, so one held connection never delays the next.
+// An HTTP server on 127.0.0.1 that misbehaves in one chosen way, each connection on a thread of
+// its own so that one held connection never delays the next.
 class HostileHttpServer {
 public:
     enum class Behaviour {

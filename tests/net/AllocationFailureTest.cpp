@@ -15,9 +15,9 @@ namespace kestrum::test {
 
 namespace {
 
-// Fails the first, second, ... allocation of the operation in turn until it gets through. Every
-// failure must be a MemoryException that leaves the object as check expects; leaks show under
-// the leak checker.
+// Fails the first, second, ... allocation of the operation in turn until it gets through; every
+// failure must be a MemoryException that leaves the object as check expects (leaks show under
+// the leak checker).
 template <typename Make, typename Operation, typename Check>
 void expectEveryFailureHandled(Make make, Operation operation, Check unchanged) {
     int failures = 0;

@@ -118,8 +118,8 @@ TEST(SoapResponse, AnyEnvelopePrefixIsAccepted) {
     }
 }
 
-// A megabyte of empty arguments, the most an HTTP body holds, once took most of a minute
-// because each argument copied the whole list. The bound is generous, for sanitizers and Wine.
+// A megabyte of empty arguments, the most an HTTP body holds, must read in linear time (the
+// bound is generous, for sanitizers and Wine).
 TEST(SoapResponse, HugeArgumentListReadsInBoundedTime) {
     std::string document = "<s:Envelope><s:Body><u:R>";
     constexpr int arguments = 250000;

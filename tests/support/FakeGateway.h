@@ -11,9 +11,9 @@ constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:
 constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
 constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
 
-// A gateway description: a root device whose WAN device offers one service at controlUrl.
-// The elements go into the root device before its device list: its name, or markup that stops
-// a reader there and so leaves a device without counters.
+// A gateway description whose WAN device offers one service at controlUrl; the elements go into
+// the root device before its device list (its name, or markup that stops a reader there and so
+// leaves a device without counters).
 struct DescriptionParts {
     std::string elements;
     std::string controlUrl = "/ctl/CmnIfCfg";
@@ -26,10 +26,9 @@ std::string description(const DescriptionParts& parts);
 std::string namedDescription(const std::string& name,
                              const std::string& controlUrl = "/ctl/CmnIfCfg");
 
-// An Internet gateway for tests, built on raw sockets and literal documents: it serves a device
-// description over HTTP, answers the two byte-counter actions by SOAP and, when asked, answers
-// SSDP searches. It lives on 127.0.0.1; one thread serves HTTP requests one after the other,
-// another answers searches.
+// An Internet gateway for tests on 127.0.0.1, built on raw sockets and literal documents, that
+// serves a device description over HTTP, answers the two byte-counter actions by SOAP and, when
+// asked, answers SSDP searches.
 class FakeGateway {
 public:
     enum class Behaviour {
@@ -61,7 +60,7 @@ public:
     // body goes back to the counters.
     void setSoapReply(std::string body);
     // Answers M-SEARCH datagrams to 239.255.255.250:1900 whose ST is one of these targets or
-    // "ssdp:all", from the next start on. Multicast: only inside a test's own network namespace.
+    // "ssdp:all", from the next start on (multicast: only inside a test's own network namespace).
     void answerSearches(std::vector<std::string> searchTargets);
 
     // Every HTTP request received, byte for byte, in order of arrival.

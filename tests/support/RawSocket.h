@@ -1,11 +1,10 @@
 #pragma once
 
-// Loopback sockets for test peers (servers, proxies, fake gateways), written straight on the
-// platform's socket calls and never on the project's own network classes, so that a fault in
-// those cannot hide on both sides of a test. Everything stays on 127.0.0.1.
+// Loopback sockets for test peers, written straight on the platform's socket calls and never on
+// the project's own network classes, so that a fault in those cannot hide on both sides of a test.
 //
-// Setting up (listen, connect, bind) throws std::runtime_error; sending and receiving never
-// throw: they report by their result, so peers can run on their own threads.
+// Setting up (listen, connect, bind) throws std::runtime_error; sending and receiving report by
+// their result, so that peers can run on their own threads.
 
 #include <atomic>
 #include <cstdint>
@@ -50,6 +49,7 @@ public:
     bool sendTo(int port, std::string_view bytes);
 
     // Bytes already read past a marker are returned first by every receive below.
+
     // At most size bytes: the count (> 0), 0 when the connection ended (closed or failed), -1 on
     // time-out.
     int receive(void* buffer, int size, int waitMilliseconds);

@@ -13,8 +13,8 @@ namespace kestrum::test {
 
 struct PeerState;
 
-// A connection accepted by a ScriptedPeer. Every wait is bounded and ends once the peer stops,
-// so a client that misbehaves cannot hang a test.
+// A connection accepted by a ScriptedPeer; every wait is bounded and ends once the peer stops,
+// so that a client that misbehaves cannot hang a test.
 class PeerConnection {
 public:
     static constexpr int waitMilliseconds = 5000;
@@ -23,7 +23,7 @@ public:
     std::string read(std::size_t n);
     // Up to and including the first occurrence of marker, bounded like read.
     std::string readUntil(std::string_view marker);
-    // An HTTP request: its head and the body its Content-Length announces. The peer records it.
+    // An HTTP request, which the peer records: its head and the body its Content-Length announces.
     std::string readRequest();
     // Reads until the client closes (bounded like read).
     void waitForClose();
@@ -31,8 +31,8 @@ public:
     bool send(std::string_view bytes);
     // Sends the bytes one at a time, holding between them; false once the client or peer is gone.
     bool trickle(std::string_view bytes, int pauseMilliseconds);
-    // Waits while the client stays connected and the peer runs; false once either has ended.
-    // What the client sends meanwhile is dropped.
+    // Waits while the client stays connected and the peer runs, dropping what the client sends;
+    // false once either has ended.
     bool hold(int milliseconds);
     // Leaves the connection open and silent until the peer stops.
     void keepOpen();
@@ -60,8 +60,8 @@ private:
 };
 
 struct PeerOptions {
-    // Connections to accept; 0 accepts until the peer stops. A peer with a number gives up
-    // when none comes within the accept wait.
+    // Connections to accept, 0 until the peer stops; a peer with a number gives up when none
+    // comes within the accept wait.
     int connections = 0;
     int acceptMilliseconds = 20000;
     // Each connection on a thread of its own, so that a held one never delays the next.
@@ -69,7 +69,7 @@ struct PeerOptions {
 };
 
 // A TCP peer for tests on 127.0.0.1 and an ephemeral port, made of raw platform sockets and
-// literal bytes: it runs its script on every connection it accepts. Destruction stops every
+// literal bytes, that runs its script on every connection it accepts; destruction stops every
 // wait at once and joins every thread.
 class ScriptedPeer {
 public:

@@ -10,8 +10,8 @@
 
 namespace kestrum::test {
 
-// Answers SSDP searches, multicast on loopback, so only inside a test's own network namespace:
-// every M-SEARCH datagram gets the datagrams its answer gives, sent to the searcher's port.
+// Answers every M-SEARCH datagram with the datagrams its answer gives, sent to the searcher's
+// port (multicast on loopback: only inside a test's own network namespace).
 class SsdpResponder {
 public:
     using Answer = std::function<std::vector<std::string>(const std::string& search)>;

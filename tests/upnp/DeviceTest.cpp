@@ -22,8 +22,8 @@ std::string text(const String& value) {
     return value.c_str();
 }
 
-// A megabyte of empty entries, the most an HTTP body holds, once took most of a minute because
-// each entry copied the whole list. The bound is generous, for sanitizers and Wine.
+// A megabyte of empty entries, the most an HTTP body holds, must read in linear time (the bound
+// is generous, for sanitizers and Wine).
 TEST(DeviceDescription, HugeListsReadInBoundedTime) {
     for (const char* list : {"serviceList", "deviceList"}) {
         SCOPED_TRACE(list);
