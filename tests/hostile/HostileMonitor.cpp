@@ -7,12 +7,11 @@
 namespace kestrum::test {
 
 std::string counterReply(const std::string& received, const std::string& sent) {
-    return "<?xml version=\"1.0\"?><s:Envelope "
-           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\"><s:Body>"
-           "<u:Response xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"
-           "<NewTotalBytesReceived>" +
-           received + "</NewTotalBytesReceived><NewTotalBytesSent>" + sent +
-           "</NewTotalBytesSent></u:Response></s:Body></s:Envelope>";
+    return envelope(
+        "<u:Response xmlns:u=\"urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1\">"
+        "<NewTotalBytesReceived>" +
+        received + "</NewTotalBytesReceived><NewTotalBytesSent>" + sent +
+        "</NewTotalBytesSent></u:Response>");
 }
 
 int refusedPort() {

@@ -1,5 +1,7 @@
 #include "tests/hostile/HostilePeers.h"
 
+#include "tests/support/FakeGateway.h"
+
 #include <fstream>
 #include <sstream>
 
@@ -9,17 +11,6 @@ namespace {
 
 constexpr std::size_t hugeLength = 100 * 1024 * 1024;
 constexpr std::size_t hugeChunk = 16 * 1024;
-
-std::string soapFault() {
-    const std::string body =
-        "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
-        "<s:Body><s:Fault><faultcode>s:Client</faultcode><faultstring>UPnPError</faultstring>"
-        "<detail><UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\"><errorCode>501"
-        "</errorCode><errorDescription>Action Failed</errorDescription></UPnPError></detail>"
-        "</s:Fault></s:Body></s:Envelope>";
-    return "HTTP/1.0 500 Internal Server Error\r\nContent-Type: text/xml\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\n\r\n" + body;
-}
 
 // The request target of a request head, "/" when it has none.
 std::string requestPath(const std::string& head) {
@@ -58,8 +49,7 @@ void HostileHttpServer::serve(PeerConnection& client) {
     }
     switch (current) {
     case Behaviour::Reply:
-        client.send("HTTP/1.0 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                    std::to_string(body.size()) + "\r\n\r\n" + body);
+        client.send(httpResponse("200 OK", body));
         break;
     case Behaviour::Huge: {
         if (!client.send("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(hugeLength) +
@@ -94,7 +84,7 @@ void HostileHttpServer::serve(PeerConnection& client) {
                     "\r\nContent-Length: 0\r\n\r\n");
         break;
     case Behaviour::Fault:
-        client.send(soapFault());
+        client.send(httpResponse("500 Internal Server Error", soapFault("501", "Action Failed")));
         break;
     }
 }

@@ -19,28 +19,6 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-std::string httpResponse(const char* status, const std::string& body) {
-    return std::string("HTTP/1.1 ") + status +
-           "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-std::string envelope(const std::string& content) {
-    return "<?xml version=\"1.0\"?>\r\n<s:Envelope "
-           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" +
-           content + "</s:Body></s:Envelope>\r\n";
-}
-
-std::string fault(const char* code, const char* description) {
-    return envelope(std::string("<s:Fault><faultcode>s:Client</faultcode>"
-                                "<faultstring>UPnPError</faultstring><detail>"
-                                "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\">"
-                                "<errorCode>") +
-                    code + "</errorCode><errorDescription>" + description +
-                    "</errorDescription></UPnPError></detail></s:Fault>");
-}
-
 } // namespace
 
 struct FakeGateway::State {
@@ -93,7 +71,7 @@ void FakeGateway::State::serve(PeerConnection& client) {
         client.send("\x01\x02\x03 this is no HTTP\r\nno header here\r\n\r\n");
         break;
     case Behaviour::Fail:
-        client.send(httpResponse("500 Internal Server Error", fault("501", "Action Failed")));
+        client.send(httpResponse("500 Internal Server Error", soapFault("501", "Action Failed")));
         break;
     case Behaviour::Answer:
         client.send(answerFor(request, client.port()));
@@ -134,7 +112,7 @@ std::string FakeGateway::State::soapAnswer(const std::string& request) {
         argument = "NewTotalBytesSent";
         value = sent;
     } else {
-        return httpResponse("500 Internal Server Error", fault("401", "Invalid Action"));
+        return httpResponse("500 Internal Server Error", soapFault("401", "Invalid Action"));
     }
     return httpResponse("200 OK", envelope("<u:" + action + "Response xmlns:u=\"" + type + "\"><" +
                                            argument + ">" + std::to_string(value) + "</" +
@@ -160,6 +138,28 @@ std::vector<std::string> FakeGateway::State::answerSearch(const std::string& sea
             "\r\nUSN: uuid:fake-gateway::" + answered +
             "\r\nEXT:\r\nSERVER: Test/1.0 UPnP/1.1 FakeGateway/1.0\r\nLOCATION: http://" + address +
             ":" + std::to_string(ownPort) + descriptionPath + "\r\n\r\n"};
+}
+
+std::string httpResponse(const char* status, const std::string& body) {
+    return std::string("HTTP/1.1 ") + status +
+           "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string envelope(const std::string& content) {
+    return "<?xml version=\"1.0\"?>\r\n<s:Envelope "
+           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" +
+           content + "</s:Body></s:Envelope>\r\n";
+}
+
+std::string soapFault(const char* code, const char* description) {
+    return envelope(std::string("<s:Fault><faultcode>s:Client</faultcode>"
+                                "<faultstring>UPnPError</faultstring><detail>"
+                                "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\">"
+                                "<errorCode>") +
+                    code + "</errorCode><errorDescription>" + description +
+                    "</errorDescription></UPnPError></detail></s:Fault>");
 }
 
 std::string description(const DescriptionParts& parts) {

@@ -11,6 +11,13 @@ constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:
 constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
 constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
 
+// A complete response with an XML body; the connection closes after it.
+std::string httpResponse(const char* status, const std::string& body);
+// A SOAP envelope around content.
+std::string envelope(const std::string& content);
+// The envelope of a UPnP error.
+std::string soapFault(const char* code, const char* description);
+
 // A gateway description whose WAN device offers one service at controlUrl; the elements go into
 // the root device before its device list (its name, or markup that stops a reader there and so
 // leaves a device without counters).
