@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 TEST(DataExchange, ReadsUnsignedNumbersAsTheFrameworkDoes) {
@@ -59,4 +59,4 @@ TEST(BuildStamp, SixDigitsOfTheBuildDate) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -1,6 +1,6 @@
 #include "tests/desktop/DesktopTestApp.h"
 
-namespace kestrum {
+namespace kestrum::test {
 
 bool RecordingShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
     calls.push_back(
@@ -74,4 +74,4 @@ void DesktopTestApp::stopMonitor() {
     idleMonitor.requestStop(true);
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 
 // Records every call the tray makes to the shell; the next calls can be made to fail.
 class RecordingShell : public TrayShell {
@@ -78,4 +78,4 @@ protected:
     void stopMonitor() override;
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

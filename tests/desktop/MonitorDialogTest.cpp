@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 // A started application whose monitor window is on screen.
@@ -297,4 +297,4 @@ TEST_F(MonitorDialogTest, AboutTwiceShowsOneBoxWithTheBuildSuffixOnce) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <tlhelp32.h>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using Steps = std::vector<std::string>;
@@ -145,4 +145,4 @@ TEST(Exit, HidesAndRemovesTheIconFirstThenStopsTheMonitorThenEndsTheLoop) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 HICON someIcon() {
@@ -194,4 +194,4 @@ TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -66,7 +66,9 @@ TEST_F(HostileGatewayTest, HostileDescriptionsArePassedOverForAWellBehavedGatewa
     }
     const int control = refusedPort();
     const std::string controlUrl = "http://127.0.0.1:" + std::to_string(control) + "/ctl";
-    HostileHttpServer nested(Behaviour::Reply, description("Nested", controlUrl, nesting));
+    HostileHttpServer nested(
+        Behaviour::Reply, description({.elements = "<friendlyName>Nested</friendlyName>" + nesting,
+                                       .controlUrl = controlUrl}));
     HostileHttpServer huge(Behaviour::Huge);
     HostileHttpServer unterminated(Behaviour::Unterminated);
     HostileHttpServer trickle(Behaviour::Trickle);
@@ -148,7 +150,7 @@ TEST_F(HostileGatewayTest, CounterValuesOfAnyShapeKeepThePollersRunning) {
 
 TEST_F(HostileGatewayTest, HostileControlServersHoldNoPollerPastTheExchangeLimit) {
     HostileHttpServer control(Behaviour::Reply, counterReply("1", "2"));
-    FakeGateway gateway(description("Controlled elsewhere", control.url("/ctl")));
+    FakeGateway gateway(namedDescription("Controlled elsewhere", control.url("/ctl")));
     gateway.answerSearches({igd1});
     gateway.start();
     startMonitor();
@@ -200,15 +202,15 @@ TEST_F(HostileGatewayTest, StopDuringAHeldDescriptionLoadStartsNoFurtherLoad) {
 
 TEST_F(HostileGatewayTest, StopWhilePollersAreHeldEndsThemAfterTheirExchange) {
     HostileHttpServer control(Behaviour::Reply, counterReply("1", "2"));
-    FakeGateway gateway(description("Held", control.url("/ctl")));
+    FakeGateway gateway(namedDescription("Held", control.url("/ctl")));
     gateway.answerSearches({igd1});
     gateway.start();
     startMonitor(1);
     ASSERT_TRUE(connectedTo("Held"));
 
-    // Both pollers are held in an exchange; then the monitor goes to sleep for 10 s (the update
-    // it posts comes right before), the pollers' next pause is 5 s. A poller whose exchange
-    // ends while the monitor sleeps must not begin another once a stop was asked for.
+    // Both pollers are held in an exchange while the monitor sleeps for 10 s (its update comes
+    // right before) and their next pause is 5 s: one whose exchange ends then must not begin
+    // another once a stop was asked for.
     const int before = control.requests();
     control.setBehaviour(Behaviour::Trickle);
     ASSERT_TRUE(waitFor([&] { return control.requests() >= before + 2; }));

@@ -37,15 +37,10 @@ constexpr bool underWine = true;
 constexpr bool underWine = false;
 #endif
 
-constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
 // Short enough to keep the suite quick, long enough for any honest exchange on loopback.
 constexpr int shortExchangeSeconds = 2;
 constexpr long long memoryAllowance = 64LL * 1024 * 1024;
 
-// A gateway description; inner goes before the WAN device, so markup that stops the reader
-// there leaves a device without counters.
-std::string description(const std::string& name, const std::string& controlUrl,
-                        const std::string& inner = {});
 // One response carrying both out-arguments, so that each poller finds its own.
 std::string counterReply(const std::string& received, const std::string& sent);
 // A port on which nothing listens, and that stays taken: connections to it are refused at once.
@@ -59,7 +54,7 @@ protected:
     }
 
     std::unique_ptr<FakeGateway> wellBehavedGateway() {
-        auto gateway = std::make_unique<FakeGateway>(description("Good", "/ctl/CmnIfCfg"));
+        auto gateway = std::make_unique<FakeGateway>(namedDescription("Good"));
         gateway->answerSearches({igd1});
         gateway->setCounters(1000, 2000);
         gateway->start();

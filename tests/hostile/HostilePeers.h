@@ -1,14 +1,15 @@
 #pragma once
 
-#include <atomic>
-#include <memory>
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/SsdpResponder.h"
+
+#include <mutex>
 #include <string>
-#include <vector>
 
 namespace kestrum::test {
 
-// An HTTP server on 127.0.0.1 that misbehaves in one chosen way. Every connection is served on
-// a thread of its own, so one held connection never delays the next.
+// An HTTP server on 127.0.0.1 that misbehaves in one chosen way, each connection on a thread of
+// its own so that one held connection never delays the next.
 class HostileHttpServer {
 public:
     enum class Behaviour {
@@ -22,38 +23,20 @@ public:
     };
 
     explicit HostileHttpServer(Behaviour behaviour, std::string reply = {});
-    HostileHttpServer(const HostileHttpServer&) = delete;
-    HostileHttpServer& operator=(const HostileHttpServer&) = delete;
-    // Ends every connection and joins every thread.
-    ~HostileHttpServer();
 
     void setBehaviour(Behaviour behaviour);
     void setReply(std::string reply);
-    std::string url(const std::string& path) const;
+    std::string url(const std::string& path) const { return peer_.url(path); }
     // Requests whose head has arrived, in all.
-    int requests() const { return requests_.load(); }
+    int requests() const { return static_cast<int>(peer_.requests().size()); }
 
 private:
-    struct State;
-    std::unique_ptr<State> state_;
-    std::atomic<int> requests_{0};
-};
+    void serve(PeerConnection& client);
 
-// Answers every SSDP search (multicast on loopback, so only inside a test's own network
-// namespace) with the same list of datagrams, sent to the searcher's port.
-class SsdpResponder {
-public:
-    explicit SsdpResponder(std::vector<std::string> datagrams);
-    SsdpResponder(const SsdpResponder&) = delete;
-    SsdpResponder& operator=(const SsdpResponder&) = delete;
-    ~SsdpResponder();
-
-    int searchesAnswered() const { return answered_.load(); }
-
-private:
-    struct State;
-    std::unique_ptr<State> state_;
-    std::atomic<int> answered_{0};
+    std::mutex lock_; // guards behaviour_ and reply_
+    Behaviour behaviour_;
+    std::string reply_;
+    ScriptedPeer peer_; // last: stops before the settings go
 };
 
 // A search answer for the Internet gateway type naming location.

@@ -4,14 +4,14 @@
 #include "http/HttpMessage.h"
 #include "net/Sockets.h"
 #include "tests/http/HttpTestServer.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 HttpResponse responseWithHead(const char* head) {
@@ -175,4 +175,4 @@ TEST_F(CookieRoundTripTest, WithCookiesOffNothingIsStoredOrSent) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -2,14 +2,14 @@
 
 #include "net/Sockets.h"
 #include "tests/http/HttpTestServer.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
 #include "tests/support/RawSocket.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 std::string text(const ByteBuffer& buffer) {
@@ -218,7 +218,7 @@ TEST_F(HttpClientTest, ExchangeLimitCoversEveryRedirectOfACall) {
 
 TEST_F(HttpClientTest, ExchangeLimitCoversSendingToAPeerThatNeverReads) {
     // The connection is made by the listener's backlog; nobody ever reads from it.
-    test::RawSocket listener = test::RawSocket::listenTcp();
+    RawSocket listener = RawSocket::listenTcp();
     ByteBuffer content;
     const std::string large(48 * 1024 * 1024, 'p');
     content.append(large.data(), static_cast<int>(large.size()));
@@ -235,11 +235,11 @@ TEST_F(HttpClientTest, OversizedResponseIsMalformed) {
 
 TEST_F(HttpClientTest, ConnectionFailures) {
     const String refused =
-        ("http://127.0.0.1:" + std::to_string(HttpTestServer::unusedPort()) + "/desc.xml").c_str();
+        ("http://127.0.0.1:" + std::to_string(closedPort()) + "/desc.xml").c_str();
     EXPECT_THROW(client.get(refused, body), ConnectException);
     // A URL without a host names no server at all.
     EXPECT_THROW(client.get("desc.xml", body), UnknownHostException);
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

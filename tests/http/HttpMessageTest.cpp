@@ -1,13 +1,13 @@
 #include "http/HttpMessage.h"
 
 #include "net/Exception.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
 
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using State = HttpMessage::ParseState;
@@ -259,7 +259,7 @@ TEST(HttpMessageTest, MoreThanOneMebibyteThrows) {
     EXPECT_LE(response.body.length(), HttpMessage::maximumSize);
 }
 
-// A megabyte of tiny header lines ("a:" LF, over and over) once took minutes of list growth.
+// A megabyte of tiny header lines ("a:" LF, over and over) must stop at the header limit.
 TEST(HttpMessageTest, HeaderFloodIsMalformed) {
     std::string head = "HTTP/1.0 200 OK\r\n";
     for (int i = 1; i < HttpMessage::maximumHeaders; ++i) {
@@ -377,4 +377,4 @@ TEST(HttpMessageTest, RequestLineParsing) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

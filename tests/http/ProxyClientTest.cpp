@@ -2,16 +2,17 @@
 
 #include "http/HttpClient.h"
 #include "tests/http/HttpTestServer.h"
-#include "tests/http/ProxyPeers.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
+#include "tests/support/ScriptedPeer.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
+#include <initializer_list>
 #include <memory>
 #include <thread>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 class RecordingListener : public ProxyListener {
@@ -24,6 +25,15 @@ public:
     std::string events;
 };
 
+// Binary message text: bytes({4, 1, 0, 80}).
+std::string bytes(std::initializer_list<int> values) {
+    std::string text;
+    for (const int value : values) {
+        text += static_cast<char>(value);
+    }
+    return text;
+}
+
 const std::string allEvents = "connecting connected negotiating established ";
 const std::string allButEstablished = "connecting connected negotiating ";
 
@@ -34,7 +44,7 @@ struct Step {
 };
 
 // Plays the steps, then relays to relayPort, or with relayPort 0 waits for the client to go.
-TestPeer::Script socksProxy(std::vector<Step> steps, int relayPort = 0) {
+ScriptedPeer::Script socksProxy(std::vector<Step> steps, int relayPort = 0) {
     return [steps = std::move(steps), relayPort](PeerConnection& connection) {
         for (const Step& step : steps) {
             if (connection.read(step.read).size() < step.read) {
@@ -51,7 +61,7 @@ TestPeer::Script socksProxy(std::vector<Step> steps, int relayPort = 0) {
 }
 
 // An HTTP proxy: reads the CONNECT head, sends the reply in pieces, then relays or waits.
-TestPeer::Script httpProxy(std::vector<std::string> replyPieces, int relayPort = 0) {
+ScriptedPeer::Script httpProxy(std::vector<std::string> replyPieces, int relayPort = 0) {
     return [pieces = std::move(replyPieces), relayPort](PeerConnection& connection) {
         connection.readUntil("\r\n\r\n");
         for (const std::string& piece : pieces) {
@@ -87,11 +97,12 @@ protected:
         stopSockets();
     }
 
-    TestPeer& peer(TestPeer::Script script) {
-        peers_.push_back(std::make_unique<TestPeer>(std::move(script)));
+    ScriptedPeer& peer(ScriptedPeer::Script script) {
+        peers_.push_back(std::make_unique<ScriptedPeer>(
+            std::move(script), PeerOptions{.connections = 1, .acceptMilliseconds = 10000}));
         return *peers_.back();
     }
-    TestPeer& echoServer() {
+    ScriptedPeer& echoServer() {
         return peer([](PeerConnection& connection) { connection.echo(); });
     }
 
@@ -113,7 +124,7 @@ protected:
     }
 
     // What the peer read, once the client has gone.
-    std::string receivedBy(TestPeer& server) {
+    std::string receivedBy(ScriptedPeer& server) {
         socket.close();
         return server.received();
     }
@@ -133,14 +144,14 @@ protected:
     }
 
     // Members are destroyed in reverse order: the client socket closes before the peers wait.
-    std::vector<std::unique_ptr<TestPeer>> peers_;
+    std::vector<std::unique_ptr<ScriptedPeer>> peers_;
     RecordingListener listener;
     ProxyClient proxy;
     StreamSocket socket;
 };
 
 TEST_F(ProxyClientTest, DirectConnectsToTheDestinationAndReportsEveryStep) {
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     ASSERT_EQ(connect(ProxyClient::Direct, 0, "127.0.0.1", echo.port()), "established");
     EXPECT_EQ(listener.events, allEvents);
     EXPECT_EQ(proxy.lastError, "");
@@ -154,7 +165,7 @@ TEST_F(ProxyClientTest, DirectLetsSocketFailuresThroughUnchanged) {
 }
 
 TEST_F(ProxyClientTest, ConnectKeepsItsArgumentsAndOnlyTheTypesLowByteCounts) {
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     ASSERT_EQ(connect(0x300, 4321, "127.0.0.1", echo.port()), "established"); // low byte 0
     EXPECT_EQ(proxy.type, 0x300);
     EXPECT_EQ(proxy.destHost, "127.0.0.1");
@@ -164,7 +175,7 @@ TEST_F(ProxyClientTest, ConnectKeepsItsArgumentsAndOnlyTheTypesLowByteCounts) {
 }
 
 TEST_F(ProxyClientTest, WithoutAListenerNothingIsNotified) {
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     proxy.listener = nullptr;
     ASSERT_EQ(connect(ProxyClient::Direct, 0, "127.0.0.1", echo.port()), "established");
     EXPECT_EQ(listener.events, "");
@@ -181,14 +192,14 @@ TEST_F(ProxyClientTest, UnknownTypeIsRefusedWithoutTouchingTheNetwork) {
 TEST_F(ProxyClientTest, LastErrorIsEmptiedByTheNextConnect) {
     EXPECT_EQ(connect(9, closedPort()), "ProxyException");
     EXPECT_NE(proxy.lastError, "");
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     ASSERT_EQ(connect(ProxyClient::Direct, 0, "127.0.0.1", echo.port()), "established");
     EXPECT_EQ(proxy.lastError, "");
 }
 
 TEST_F(ProxyClientTest, HttpConnectSendsTheRequestAndHandsOverTheStream) {
-    TestPeer& echo = echoServer();
-    TestPeer& server =
+    ScriptedPeer& echo = echoServer();
+    ScriptedPeer& server =
         peer(httpProxy({"HTTP/1.0 200 Connection established\r\n\r\n"}, echo.port()));
     ASSERT_EQ(connect(ProxyClient::HttpConnect, server.port(), "127.0.0.1", echo.port()),
               "established");
@@ -201,18 +212,18 @@ TEST_F(ProxyClientTest, HttpConnectSendsTheRequestAndHandsOverTheStream) {
 
 TEST_F(ProxyClientTest, HttpConnectConsumesTheWholeReplyHeadEvenInPieces) {
     socket.waitMilliseconds = 20000; // the head is read a byte at a time; emulators are slow
-    TestPeer& echo = echoServer();
-    TestPeer& server = peer(httpProxy({"HTTP/1.1 200 OK\r\n", "Proxy-Agent: test\r\n",
-                                       "X-Long: " + std::string(1500, 'a') + "\r", "\n\r\n"},
-                                      echo.port()));
+    ScriptedPeer& echo = echoServer();
+    ScriptedPeer& server = peer(httpProxy({"HTTP/1.1 200 OK\r\n", "Proxy-Agent: test\r\n",
+                                           "X-Long: " + std::string(1500, 'a') + "\r", "\n\r\n"},
+                                          echo.port()));
     ASSERT_EQ(connect(ProxyClient::HttpConnect, server.port()), "established");
     EXPECT_EQ(proxy.lastError, "OK");
     expectEchoStream();
 }
 
 TEST_F(ProxyClientTest, HttpConnectRefusalKeepsTheReasonPhrase) {
-    TestPeer& server = peer(httpProxy({"HTTP/1.0 407 Proxy Authentication Required\r\n"
-                                       "Proxy-Authenticate: Basic realm=\"x\"\r\n\r\n"}));
+    ScriptedPeer& server = peer(httpProxy({"HTTP/1.0 407 Proxy Authentication Required\r\n"
+                                           "Proxy-Authenticate: Basic realm=\"x\"\r\n\r\n"}));
     EXPECT_EQ(connect(ProxyClient::HttpConnect, server.port()), "ProxyException");
     EXPECT_EQ(proxy.lastError, "Proxy Authentication Required");
     EXPECT_EQ(listener.events, allButEstablished);
@@ -229,7 +240,7 @@ TEST_F(ProxyClientTest, HttpConnectUnreadableRepliesQuoteWhatArrived) {
         {"HTTP/1.0 200\r\n\r\n", "Invalid response from HTTP Proxy :'HTTP/1.0 200\r\n\r\n'"},
     };
     for (const Case& c : cases) {
-        TestPeer& server = peer(httpProxy({c.reply}));
+        ScriptedPeer& server = peer(httpProxy({c.reply}));
         socket.close();
         socket.open();
         EXPECT_EQ(connect(ProxyClient::HttpConnect, server.port()), "ProxyException") << c.reply;
@@ -239,7 +250,7 @@ TEST_F(ProxyClientTest, HttpConnectUnreadableRepliesQuoteWhatArrived) {
 
 TEST_F(ProxyClientTest, HttpConnectSilentProxyGivesAnEmptyInvalidReplyAfterTheWait) {
     socket.waitMilliseconds = 300;
-    TestPeer& server = peer(httpProxy({}));
+    ScriptedPeer& server = peer(httpProxy({}));
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(connect(ProxyClient::HttpConnect, server.port()), "ProxyException");
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(300));
@@ -251,7 +262,8 @@ TEST_F(ProxyClientTest, HttpConnectTransportFailuresLeaveLastErrorEmpty) {
     EXPECT_EQ(proxy.lastError, "");
     EXPECT_EQ(listener.events, "connecting ");
 
-    TestPeer& closing = peer([](PeerConnection& connection) { connection.readUntil("\r\n\r\n"); });
+    ScriptedPeer& closing =
+        peer([](PeerConnection& connection) { connection.readUntil("\r\n\r\n"); });
     socket.close();
     socket.open();
     EXPECT_EQ(connect(ProxyClient::HttpConnect, closing.port()), "ProxyException");
@@ -266,11 +278,11 @@ TEST_F(ProxyClientTest, HttpConnectRefusesADestinationThatWouldSplitTheRequestLi
 }
 
 TEST_F(ProxyClientTest, Socks4SendsTheAddressAndUserIdAndHandsOverTheStream) {
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     proxy.userName = "me";
     const std::string request =
         bytes({4, 1}) + portBytes(echo.port()) + bytes({127, 0, 0, 1}) + "me" + bytes({0});
-    TestPeer& server =
+    ScriptedPeer& server =
         peer(socksProxy({{request.size(), bytes({0, 90, 0, 0, 0, 0, 0, 0})}}, echo.port()));
     ASSERT_EQ(connect(ProxyClient::Socks4, server.port(), "127.0.0.1", echo.port()), "established");
     EXPECT_EQ(listener.events, allEvents);
@@ -282,7 +294,7 @@ TEST_F(ProxyClientTest, Socks4SendsTheAddressAndUserIdAndHandsOverTheStream) {
 TEST_F(ProxyClientTest, Socks4aLetsTheProxyResolveAnUnknownName) {
     const std::string request =
         bytes({4, 1}) + portBytes(5431) + bytes({0, 0, 0, 255, 0}) + unresolvableName + bytes({0});
-    TestPeer& server = peer(socksProxy({{request.size(), bytes({0, 90, 1, 2, 3, 4, 5, 6})}}));
+    ScriptedPeer& server = peer(socksProxy({{request.size(), bytes({0, 90, 1, 2, 3, 4, 5, 6})}}));
     EXPECT_EQ(connect(ProxyClient::Socks4, server.port(), unresolvableName.c_str()), "established");
     EXPECT_EQ(receivedBy(server), request);
 }
@@ -306,7 +318,8 @@ TEST_F(ProxyClientTest, Socks4RefusalsNameTheReplyCode) {
          "Failed: The proxy server replyed with incorrect SOCKS version: 4"},
     };
     for (const Case& c : cases) {
-        TestPeer& server = peer(socksProxy({{9, bytes({c.version, c.code, 0, 0, 0, 0, 0, 0})}}));
+        ScriptedPeer& server =
+            peer(socksProxy({{9, bytes({c.version, c.code, 0, 0, 0, 0, 0, 0})}}));
         socket.close();
         socket.open();
         listener.events.clear();
@@ -321,13 +334,13 @@ TEST_F(ProxyClientTest, Socks4TransportFailuresAreHostFailures) {
     EXPECT_EQ(proxy.lastError, "Failed: Socket exception while connecting to proxy.");
 
     socket.waitMilliseconds = 200;
-    TestPeer& silent = peer(socksProxy({{9, bytes({0, 90, 0})}})); // three of eight bytes
+    ScriptedPeer& silent = peer(socksProxy({{9, bytes({0, 90, 0})}})); // three of eight bytes
     socket.close();
     socket.open();
     EXPECT_EQ(connect(ProxyClient::Socks4, silent.port()), "HostException");
     EXPECT_EQ(proxy.lastError, "Failed: Timeout expired while connecting to proxy.");
 
-    TestPeer& closing = peer([](PeerConnection& connection) {
+    ScriptedPeer& closing = peer([](PeerConnection& connection) {
         connection.read(9);
         connection.send(bytes({0, 90}));
     });
@@ -338,7 +351,7 @@ TEST_F(ProxyClientTest, Socks4TransportFailuresAreHostFailures) {
 }
 
 TEST_F(ProxyClientTest, Socks4aRefusesANameTooLongForTheProxyBeforeSendingIt) {
-    TestPeer& server = peer(socksProxy({}));
+    ScriptedPeer& server = peer(socksProxy({}));
     const std::string longName = std::string(63, 'a') + "." + std::string(200, 'b');
     EXPECT_EQ(connect(ProxyClient::Socks4, server.port(), longName.c_str()), "ProxyException");
     EXPECT_EQ(proxy.lastError, "Failed: Host name too long.");
@@ -352,9 +365,9 @@ std::string socks5Request(const std::string& host, int port) {
 const std::string socks5Granted = bytes({5, 0, 0, 1, 10, 0, 0, 1, 0x1F, 0x90});
 
 TEST_F(ProxyClientTest, Socks5WithoutAuthenticationSendsTheNameAndHandsOverTheStream) {
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     const std::string request = socks5Request("127.0.0.1", echo.port());
-    TestPeer& server =
+    ScriptedPeer& server =
         peer(socksProxy({{3, bytes({5, 0})}, {request.size(), socks5Granted}}, echo.port()));
     ASSERT_EQ(connect(ProxyClient::Socks5, server.port(), "127.0.0.1", echo.port()), "established");
     EXPECT_EQ(listener.events, allEvents);
@@ -368,7 +381,7 @@ TEST_F(ProxyClientTest, Socks5AuthenticatesWithUserNameAndPassword) {
     proxy.password = std::string(255, 'p').c_str(); // the longest that fits its length byte
     const std::string login = bytes({1, 5}) + "alice" + bytes({255}) + std::string(255, 'p');
     const std::string request = socks5Request(unresolvableName, 80);
-    TestPeer& server = peer(socksProxy(
+    ScriptedPeer& server = peer(socksProxy(
         {{4, bytes({5, 2})}, {login.size(), bytes({1, 0})}, {request.size(), socks5Granted}}));
     EXPECT_EQ(connect(ProxyClient::Socks5, server.port(), unresolvableName.c_str(), 80),
               "established");
@@ -388,7 +401,7 @@ TEST_F(ProxyClientTest, Socks5GreetingAndAuthenticationFailures) {
     proxy.userName = "bob";
     proxy.password = "pw";
     for (const Case& c : cases) {
-        TestPeer& server = peer(socksProxy(c.steps));
+        ScriptedPeer& server = peer(socksProxy(c.steps));
         socket.close();
         socket.open();
         listener.events.clear();
@@ -400,9 +413,9 @@ TEST_F(ProxyClientTest, Socks5GreetingAndAuthenticationFailures) {
 
 TEST_F(ProxyClientTest, Socks5ReplyAddressTypesAreReadToTheirEnd) {
     // A bound address given as a name: exactly its bytes are consumed, the stream stays clean.
-    TestPeer& echo = echoServer();
+    ScriptedPeer& echo = echoServer();
     const std::string request = socks5Request("127.0.0.1", echo.port());
-    TestPeer& server = peer(socksProxy(
+    ScriptedPeer& server = peer(socksProxy(
         {{3, bytes({5, 0})}, {request.size(), bytes({5, 0, 0, 3, 5}) + "proxy" + bytes({0, 1})}},
         echo.port()));
     ASSERT_EQ(connect(ProxyClient::Socks5, server.port(), "127.0.0.1", echo.port()), "established");
@@ -436,7 +449,7 @@ TEST_F(ProxyClientTest, Socks5ReplyFailures) {
          "Failed: Reply code: 9 - to 0xFF UnAssigned"},
     };
     for (const Case& c : cases) {
-        TestPeer& server = peer(socksProxy({{3, bytes({5, 0})}, {16, c.reply}}));
+        ScriptedPeer& server = peer(socksProxy({{3, bytes({5, 0})}, {16, c.reply}}));
         socket.close();
         socket.open();
         listener.events.clear();
@@ -470,13 +483,13 @@ TEST_F(ProxyClientTest, Socks5TransportFailuresDependOnThePhase) {
          "Failed: Socket exception."},
     };
     for (const Case& c : cases) {
-        TestPeer& server = c.closeAfter ? peer([steps = c.steps](PeerConnection& connection) {
+        ScriptedPeer& server = c.closeAfter ? peer([steps = c.steps](PeerConnection& connection) {
             for (const Step& step : steps) {
                 connection.read(step.read);
                 connection.send(step.reply);
             }
         })
-                                        : peer(socksProxy(c.steps));
+                                            : peer(socksProxy(c.steps));
         socket.close();
         socket.open();
         EXPECT_EQ(connect(ProxyClient::Socks5, server.port()), c.outcome) << c.lastError;
@@ -511,7 +524,7 @@ TEST_F(ProxyClientTest, Socks5RefusesTextsLongerThanTheirLengthByteBeforeSending
 class HttpClientThroughProxyTest : public ProxyClientTest {
 protected:
     // Gets /doc from the destination through a proxy peer playing script; returns the body.
-    std::string getThrough(int type, TestPeer& proxyPeer, const std::string& host) {
+    std::string getThrough(int type, ScriptedPeer& proxyPeer, const std::string& host) {
         client.proxy.type = type;
         client.proxy.proxyHost = "127.0.0.1";
         client.proxy.proxyPort = proxyPeer.port();
@@ -532,7 +545,7 @@ protected:
 };
 
 TEST_F(HttpClientThroughProxyTest, HttpConnect) {
-    TestPeer& server =
+    ScriptedPeer& server =
         peer(httpProxy({"HTTP/1.0 200 Connection established\r\n\r\n"}, destination.port()));
     EXPECT_EQ(getThrough(ProxyClient::HttpConnect, server, "127.0.0.1"), "hello");
     EXPECT_EQ(destination.requests(), std::vector{expectedRequest("127.0.0.1")});
@@ -542,7 +555,7 @@ TEST_F(HttpClientThroughProxyTest, HttpConnect) {
 
 TEST_F(HttpClientThroughProxyTest, Socks4) {
     const std::size_t requestSize = 9;
-    TestPeer& server =
+    ScriptedPeer& server =
         peer(socksProxy({{requestSize, bytes({0, 90, 0, 0, 0, 0, 0, 0})}}, destination.port()));
     EXPECT_EQ(getThrough(ProxyClient::Socks4, server, "127.0.0.1"), "hello");
     EXPECT_EQ(destination.requests(), std::vector{expectedRequest("127.0.0.1")});
@@ -550,7 +563,7 @@ TEST_F(HttpClientThroughProxyTest, Socks4) {
 
 TEST_F(HttpClientThroughProxyTest, Socks4aWithAName) {
     const std::size_t requestSize = 9 + unresolvableName.size() + 1;
-    TestPeer& server =
+    ScriptedPeer& server =
         peer(socksProxy({{requestSize, bytes({0, 90, 0, 0, 0, 0, 0, 0})}}, destination.port()));
     EXPECT_EQ(getThrough(ProxyClient::Socks4, server, unresolvableName), "hello");
     EXPECT_EQ(destination.requests(), std::vector{expectedRequest(unresolvableName)});
@@ -561,7 +574,7 @@ TEST_F(HttpClientThroughProxyTest, Socks5WithPassword) {
     client.proxy.password = "secret";
     const std::string login = bytes({1, 4}) + "user" + bytes({6}) + "secret";
     const std::string request = socks5Request("127.0.0.1", destination.port());
-    TestPeer& server = peer(socksProxy(
+    ScriptedPeer& server = peer(socksProxy(
         {{4, bytes({5, 2})}, {login.size(), bytes({1, 0})}, {request.size(), socks5Granted}},
         destination.port()));
     EXPECT_EQ(getThrough(ProxyClient::Socks5, server, "127.0.0.1"), "hello");
@@ -569,4 +582,4 @@ TEST_F(HttpClientThroughProxyTest, Socks5WithPassword) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -1,10 +1,10 @@
 #include "http/HttpMessage.h"
-#include "tests/http/StringPrinter.h"
+#include "tests/support/StringPrinter.h"
 
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 struct UrlFields {
@@ -127,4 +127,4 @@ TEST(UrlTest, ResolveLocationTakesHostFromHeaderWhenFieldEmpty) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -17,36 +17,15 @@
 #include <thread>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using namespace std::chrono_literals;
 
 constexpr const char* looking = "Looking for an UPnP gateway...";
-constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
-constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
-constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
-
-std::string description(const std::string& nameElement, const std::string& rootType = igd1,
-                        const std::string& wanType = wan1,
-                        const std::string& serviceType = common1) {
-    return "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
-           "<specVersion><major>1</major><minor>0</minor></specVersion><device><deviceType>" +
-           rootType + "</deviceType>" + nameElement + "<deviceList><device><deviceType>" + wanType +
-           "</deviceType><serviceList><service><serviceType>" + serviceType +
-           "</serviceType><serviceId>urn:upnp-org:serviceId:WANCommonIFC1</serviceId>"
-           "<SCPDURL>/WANCfg.xml</SCPDURL><controlURL>/ctl/CmnIfCfg</controlURL>"
-           "<eventSubURL>/evt/CmnIfCfg</eventSubURL></service></serviceList></device>"
-           "</deviceList></device></root>\r\n";
-}
-
 constexpr const char* missingCounters =
     "<?xml version=\"1.0\"?><s:Envelope xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\">"
     "<s:Body><u:GetTotalBytesReceivedResponse/></s:Body></s:Envelope>";
-
-std::string named(const std::string& name) {
-    return description("<friendlyName>" + name + "</friendlyName>");
-}
 
 int soapRequests(const FakeGateway& gateway) {
     int count = 0;
@@ -82,9 +61,10 @@ protected:
 
 TEST_F(GatewayMonitorTest, SearchingPostsOneUpdateHoweverManyAttemptsFail) {
     // One device without the counters, one whose description cannot be read.
-    auto countless = gateway(description("<friendlyName>No counters</friendlyName>", igd1, wan1,
-                                         "urn:schemas-upnp-org:service:Layer3Forwarding:1"));
-    auto garbled = gateway(named("Garbled"));
+    auto countless =
+        gateway(description({.elements = "<friendlyName>No counters</friendlyName>",
+                             .serviceType = "urn:schemas-upnp-org:service:Layer3Forwarding:1"}));
+    auto garbled = gateway(namedDescription("Garbled"));
     garbled->setBehaviour(FakeGateway::Behaviour::Garbage);
 
     startMonitor();
@@ -102,8 +82,8 @@ TEST_F(GatewayMonitorTest, SearchingPostsOneUpdateHoweverManyAttemptsFail) {
 }
 
 TEST_F(GatewayMonitorTest, StopDuringADiscoveryAttemptEndsTheThread) {
-    auto countless = gateway(description("<friendlyName>No counters</friendlyName>", igd1,
-                                         "urn:schemas-upnp-org:device:LANDevice:1"));
+    auto countless = gateway(description({.elements = "<friendlyName>No counters</friendlyName>",
+                                          .wanType = "urn:schemas-upnp-org:device:LANDevice:1"}));
     startMonitor();
     const auto deadline = std::chrono::steady_clock::now() + 60s;
     while (countless->searchesAnswered() == 0 && std::chrono::steady_clock::now() < deadline) {
@@ -118,7 +98,7 @@ TEST_F(GatewayMonitorTest, StopDuringADiscoveryAttemptEndsTheThread) {
 }
 
 TEST_F(GatewayMonitorTest, ConnectedMonitorPostsEveryRefreshPeriodAndFollowsItsChange) {
-    auto router = gateway(named("Test Gateway"), 4'294'967'295u, 123);
+    auto router = gateway(namedDescription("Test Gateway"), 4'294'967'295u, 123);
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
     const MonitorSnapshot snapshot = monitor_->snapshot();
@@ -147,8 +127,8 @@ TEST_F(GatewayMonitorTest, ConnectedMonitorPostsEveryRefreshPeriodAndFollowsItsC
 }
 
 TEST_F(GatewayMonitorTest, TheFirstOfTwoGatewaysIsWatched) {
-    auto first = gateway(named("Gateway A"));
-    auto second = gateway(named("Gateway B"));
+    auto first = gateway(namedDescription("Gateway A"));
+    auto second = gateway(namedDescription("Gateway B"));
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
 
@@ -170,9 +150,9 @@ TEST_F(GatewayMonitorTest, TheFirstOfTwoGatewaysIsWatched) {
 }
 
 TEST_F(GatewayMonitorTest, AGatewayWithoutCountersIsPassedOver) {
-    auto countless = gateway(description("<friendlyName>No counters</friendlyName>", igd1,
-                                         "urn:schemas-upnp-org:device:LANDevice:1"));
-    auto router = gateway(named("Counting"));
+    auto countless = gateway(description({.elements = "<friendlyName>No counters</friendlyName>",
+                                          .wanType = "urn:schemas-upnp-org:device:LANDevice:1"}));
+    auto router = gateway(namedDescription("Counting"));
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
     EXPECT_STREQ(monitor_->statusText().c_str(), "Counting");
@@ -180,7 +160,7 @@ TEST_F(GatewayMonitorTest, AGatewayWithoutCountersIsPassedOver) {
 }
 
 TEST_F(GatewayMonitorTest, AGatewayWithoutFriendlyNameShowsItsModelOrAddress) {
-    auto router = gateway(description("<modelName>Model 7</modelName>"));
+    auto router = gateway(description({.elements = "<modelName>Model 7</modelName>"}));
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
     EXPECT_STREQ(monitor_->statusText().c_str(), "Model 7");
@@ -209,10 +189,11 @@ TEST(GatewayStatus, FriendlyNameElseModelNameElseAddress) {
 
 TEST_F(GatewayMonitorTest, AnIgd2GatewayIsWatched) {
     // As a current gateway daemon describes itself: newer device versions, the same counters.
-    auto router = gateway(description("<friendlyName>IGD2</friendlyName>",
-                                      "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
-                                      "urn:schemas-upnp-org:device:WANDevice:2"),
-                          77, 88);
+    auto router =
+        gateway(description({.elements = "<friendlyName>IGD2</friendlyName>",
+                             .rootType = "urn:schemas-upnp-org:device:InternetGatewayDevice:2",
+                             .wanType = "urn:schemas-upnp-org:device:WANDevice:2"}),
+                77, 88);
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
     EXPECT_STREQ(monitor_->statusText().c_str(), "IGD2");
@@ -221,7 +202,7 @@ TEST_F(GatewayMonitorTest, AnIgd2GatewayIsWatched) {
 }
 
 TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
-    auto router = gateway(named("Flaky"), 5, 6);
+    auto router = gateway(namedDescription("Flaky"), 5, 6);
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
 
@@ -248,7 +229,7 @@ TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
 
 // Replies without counters are no sign of life: the gateway is given up as if silent.
 TEST_F(GatewayMonitorTest, RepliesWithoutCountersDoNotKeepAGateway) {
-    auto router = gateway(named("Hollow"), 5, 6);
+    auto router = gateway(namedDescription("Hollow"), 5, 6);
     startMonitor(1000);
     ASSERT_TRUE(takeUntil(published));
     router->setSoapReply(missingCounters);
@@ -258,7 +239,7 @@ TEST_F(GatewayMonitorTest, RepliesWithoutCountersDoNotKeepAGateway) {
 }
 
 TEST_F(GatewayMonitorTest, AGatewayThatVanishesIsFoundAgainOnItsNewPort) {
-    auto router = gateway(named("Moving"), 10, 20);
+    auto router = gateway(namedDescription("Moving"), 10, 20);
     startMonitor(1000);
     ASSERT_TRUE(takeUntil(published));
     const int firstPort = router->port();
@@ -438,4 +419,4 @@ TEST_F(CommonInterfaceLookupTest, LooksBeyondAWanDeviceWithoutTheService) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr std::int64_t start = 1'700'000'000'000;
@@ -130,4 +130,4 @@ TEST(MonitorDisplayTest, CountersOfALostGatewayAreNotMeasuredAgainstTheNextOne) 
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-namespace kestrum {
+namespace kestrum::test {
 
 // A gateway monitor run as the window runs it, with its updates taken from a queue, inside a
 // loopback-only network namespace of the test's own: discovery multicasts.
@@ -57,4 +57,4 @@ protected:
     std::unique_ptr<GatewayMonitor> monitor_;
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <gtest/gtest.h>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using Outcome = TrafficRateMeter::Outcome;
@@ -82,7 +82,7 @@ TEST(TrafficRateMeterTest, CounterGoingBackMeasuresNothingAndBecomesTheBaseline)
     EXPECT_EQ(result.sent, 2u);
 }
 
-// Differences around 0, 2^31 and 2^32 over several elapsed times. Faster than 10 Gbit/s
+// Differences around 0, 2^31 and 2^32 over several elapsed times; faster than 10 Gbit/s
 // (1 250 000 bytes per millisecond) is a reset, like a counter going back: rate 0, and the
 // reading becomes the baseline of the next.
 TEST(TrafficRateMeterTest, DifferencesCountOnlyWhenPlausibleForTheTimeElapsed) {
@@ -152,4 +152,4 @@ TEST(TrafficRateMeterTest, ResetMakesTheNextCallAFirstSample) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

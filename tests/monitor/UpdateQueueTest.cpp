@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 TEST(UpdateQueueTest, TakesEachPostedUpdateOnceAndTimesOutWhenEmpty) {
@@ -26,4 +26,4 @@ TEST(UpdateQueueTest, WakesAWaitingTakerFromAnotherThread) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

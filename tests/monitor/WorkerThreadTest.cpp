@@ -17,7 +17,7 @@
 #include <sys/resource.h>
 #endif
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 using State = WorkerThread::State;
@@ -276,7 +276,7 @@ TEST(WorkerThreadTest, AnyFailureLeavingTheBodyEndsTheThreadCleanly) {
 // handlers, not end the process.
 TEST(WorkerThreadTest, AllocationFailureInTheLifeCycleIsAnException) {
     const std::function<void(TestWorker&)> body = [](TestWorker&) {};
-    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+    EXPECT_GT(expectAllocationFailuresAsExceptions([&] {
                   TestWorker worker(body);
                   worker.initialize();
                   worker.start();
@@ -304,4 +304,4 @@ TEST(WorkerThreadTest, EachWorkerSleepsOnItsOwnState) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

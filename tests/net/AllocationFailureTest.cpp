@@ -11,31 +11,31 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
-// Fails the first, second, ... allocation of the operation in turn until it gets through. Every
-// failure must be a MemoryException that leaves the object as check expects; leaks show under
-// the leak checker.
+// Fails the first, second, ... allocation of the operation in turn until it gets through; every
+// failure must be a MemoryException that leaves the object as check expects (leaks show under
+// the leak checker).
 template <typename Make, typename Operation, typename Check>
 void expectEveryFailureHandled(Make make, Operation operation, Check unchanged) {
     int failures = 0;
     for (int n = 0; n < 50; ++n) {
         auto object = make();
-        test::failAllocationAfter(n);
+        failAllocationAfter(n);
         try {
             operation(*object);
-            test::failAllocationAfter(-1);
+            failAllocationAfter(-1);
             EXPECT_GT(failures, 0) << "the operation allocated nothing";
             return;
         } catch (const MemoryException&) {
-            test::failAllocationAfter(-1);
+            failAllocationAfter(-1);
             ++failures;
             unchanged(*object);
         }
     }
-    test::failAllocationAfter(-1);
+    failAllocationAfter(-1);
     ADD_FAILURE() << "the operation never succeeded";
 }
 
@@ -126,3 +126,5 @@ TEST(AllocationFailure, ByteBufferAndSetAreLeftAsTheyWere) {
             EXPECT_TRUE(set.contains("old"));
         });
 }
+
+} // namespace kestrum::test

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
@@ -386,3 +386,5 @@ TEST(ByteBuffer, SizesBeyondTheIntRangeThrow) {
     EXPECT_THROW(buffer.append("xy", 2), MemoryException);
     EXPECT_EQ(contentOf(buffer), "abc");
 }
+
+} // namespace kestrum::test

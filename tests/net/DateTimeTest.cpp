@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 struct Zone {
@@ -191,4 +191,4 @@ TEST(DateTime, InstantsBeforeTheEpochStillHaveALocalDate) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
@@ -54,3 +54,5 @@ TEST(Exception, EveryClassIsAnException) {
 // Failures carry nothing but their class.
 static_assert(sizeof(TimeoutException) == sizeof(Exception));
 static_assert(sizeof(HttpException) == sizeof(Exception));
+
+} // namespace kestrum::test

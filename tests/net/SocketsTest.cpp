@@ -15,10 +15,8 @@
 #include <unistd.h>
 #endif
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
-
-using test::RawSocket;
 
 // Fails locally: the space makes it no valid host name, so no resolver is asked.
 constexpr const char* unresolvableName = "no such host.invalid";
@@ -32,12 +30,6 @@ SocketAddress loopback(int port) {
     SocketAddress address;
     address.set("127.0.0.1", port);
     return address;
-}
-
-// A port nothing listens on: one the system just handed out and took back.
-int closedPort() {
-    RawSocket listener = RawSocket::listenTcp();
-    return listener.localPort();
 }
 
 class SocketsTest : public testing::Test {
@@ -385,4 +377,4 @@ TEST(ClockTest, NowMillisecondsIsWallClockTime) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-using namespace kestrum;
+namespace kestrum::test {
 
 namespace {
 
@@ -400,3 +400,5 @@ TEST(TextView, TrimAndCaseFoldingAreAsciiOnly) {
     EXPECT_EQ(TextView("a\0b", 3).toString().length(), 1);
     EXPECT_EQ(TextView("").toString().data(), nullptr);
 }
+
+} // namespace kestrum::test

@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 
 // Records what a link asks of the platform and answers from its fields; nothing is opened.
 class FakeLinkOpener final : public LinkOpener {
@@ -37,4 +37,4 @@ public:
     void reportFailure(HWND, const std::string& text) override { failures.push_back(text); }
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

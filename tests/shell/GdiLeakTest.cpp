@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr int paints = 10000;
@@ -74,4 +74,4 @@ TEST(GdiLeak, paintingTenThousandTimesKeepsTheGdiObjectCount) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

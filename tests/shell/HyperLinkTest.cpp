@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr const char* address = "http://kestrum.example/";
@@ -271,4 +271,4 @@ TEST_F(HyperLinkTest, paintingLeavesNoGdiObjectsBehind) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

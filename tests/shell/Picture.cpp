@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace kestrum {
+namespace kestrum::test {
 
 HBITMAP createPicture(std::span<const char* const> rows, std::span<const Ink> inks) {
     const int width = rows.empty() ? 0 : static_cast<int>(std::strlen(rows[0]));
@@ -32,4 +32,4 @@ HBITMAP createPicture(std::span<const char* const> rows, std::span<const Ink> in
     return picture;
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

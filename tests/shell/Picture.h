@@ -3,7 +3,7 @@
 #include <span>
 #include <windows.h>
 
-namespace kestrum {
+namespace kestrum::test {
 
 struct Ink {
     char symbol;
@@ -14,4 +14,4 @@ struct Ink {
 // an ink is white. The caller owns the bitmap.
 HBITMAP createPicture(std::span<const char* const> rows, std::span<const Ink> inks);
 
-} // namespace kestrum
+} // namespace kestrum::test

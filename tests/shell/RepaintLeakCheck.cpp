@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-namespace kestrum {
+namespace kestrum::test {
 
 namespace {
 
@@ -24,4 +24,4 @@ void expectRepaintingKeepsGdiObjects(HWND control) {
     EXPECT_EQ(ShellTestHost::gdiObjectCount(), before);
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

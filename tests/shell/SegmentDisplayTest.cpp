@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr COLORREF back = RGB(0, 0, 0);
@@ -156,4 +156,4 @@ TEST(SegmentDisplay, minusOverTheLeftmostDigitAndNoDigitsAtAll) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <winternl.h>
 
-namespace kestrum {
+namespace kestrum::test {
 
 namespace {
 
@@ -270,4 +270,4 @@ LRESULT CALLBACK ShellTestHost::hostProc(HWND window, UINT message, WPARAM wPara
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -4,7 +4,7 @@
 #include <vector>
 #include <windows.h>
 
-namespace kestrum {
+namespace kestrum::test {
 
 // A visible top-level window on the display, for the pixel tests and the gallery. It creates
 // child controls of an exact client size, lets them paint, and reads their pixels back from the
@@ -59,4 +59,4 @@ private:
     std::vector<COLORREF> pixels_;
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

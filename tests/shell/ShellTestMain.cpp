@@ -6,9 +6,9 @@
 // GUI test programs need a display; without one they report themselves skipped, never passed.
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
-    if (!kestrum::ShellTestHost::displayAvailable()) {
+    if (!kestrum::test::ShellTestHost::displayAvailable()) {
         std::puts("No display: GUI tests skipped.");
-        return kestrum::ShellTestHost::noDisplayExitCode;
+        return kestrum::test::ShellTestHost::noDisplayExitCode;
     }
     return RUN_ALL_TESTS();
 }

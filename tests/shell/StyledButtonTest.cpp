@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr int (*noNoise)() = [] { return 0; };
@@ -289,4 +289,4 @@ TEST_F(StyledButtonTest, paintingLeavesNoGdiObjectsBehind) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

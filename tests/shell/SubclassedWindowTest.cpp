@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 // Records what reaches it and consumes a message or a reflected notification when told to.
@@ -107,4 +107,4 @@ TEST(SubclassedWindow, reflectsNotificationsAndPreTranslatesUpToTheTopLevel) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr int width = 200;
@@ -116,4 +116,4 @@ TEST(TextLabel, showsItsTemplateTextAndAnswersWithTheTextItShows) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

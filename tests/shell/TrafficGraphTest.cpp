@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 constexpr int width = 60;
@@ -126,4 +126,4 @@ TEST(TrafficGraph, ignoresEmptySamplesAndFollowsItsSize) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

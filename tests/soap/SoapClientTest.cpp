@@ -8,7 +8,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 const char* const commonConfig = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
@@ -118,8 +118,8 @@ TEST(SoapResponse, AnyEnvelopePrefixIsAccepted) {
     }
 }
 
-// A megabyte of empty arguments, the most an HTTP body holds, once took most of a minute
-// because each argument copied the whole list. The bound is generous, for sanitizers and Wine.
+// A megabyte of empty arguments, the most an HTTP body holds, must read in linear time (the
+// bound is generous, for sanitizers and Wine).
 TEST(SoapResponse, HugeArgumentListReadsInBoundedTime) {
     std::string document = "<s:Envelope><s:Body><u:R>";
     constexpr int arguments = 250000;
@@ -218,4 +218,4 @@ TEST_F(SoapExchange, TransportFailuresLeaveNoOutArguments) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

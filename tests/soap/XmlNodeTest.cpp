@@ -1,17 +1,13 @@
 #include "soap/XmlNode.h"
 
+#include "tests/support/StringPrinter.h"
+
 #include <chrono>
 #include <cstring>
 #include <gtest/gtest.h>
-#include <ostream>
 #include <string>
 
-namespace kestrum {
-
-// Lets failed expectations show the text.
-static void PrintTo(const String& text, std::ostream* out) {
-    *out << '"' << text.c_str() << '"';
-}
+namespace kestrum::test {
 
 namespace {
 
@@ -281,9 +277,8 @@ TEST(XmlNode, ReadsASoapResponse) {
 }
 
 TEST(XmlNode, EveryCutOfADocumentIsReadSafely) {
-    // A cut inside a tag leaves a '<' without '>': the markup is cut off. A cut anywhere else
-    // leaves a shorter, still readable document. Each prefix is its own allocation, so a read
-    // past its end shows under AddressSanitizer.
+    // Only a cut inside a tag (a '<' without '>') leaves markup cut off; each prefix is its own
+    // allocation, so that a read past its end shows under AddressSanitizer.
     const std::string whole = deviceDescription;
     for (std::size_t length = 0; length <= whole.size(); ++length) {
         const std::string prefix = whole.substr(0, length);
@@ -303,8 +298,8 @@ TEST(XmlNode, EveryCutOfADocumentIsReadSafely) {
 }
 
 TEST(XmlNode, LargeHostileDocumentsReadInLinearTime) {
-    // About 1 MiB each. Removing markup or growing a list by copying everything each time would
-    // take minutes here; the bound is generous for slow builds.
+    // About 1 MiB each, so any work per piece that copies what came before shows (the bound is
+    // generous for slow builds).
     const struct {
         const char* open;
         const char* piece;
@@ -339,4 +334,4 @@ TEST(XmlNode, LargeHostileDocumentsReadInLinearTime) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

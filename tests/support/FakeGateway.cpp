@@ -1,54 +1,17 @@
 #include "tests/support/FakeGateway.h"
 
-#include "tests/support/RawSocket.h"
+#include "tests/support/ScriptedPeer.h"
+#include "tests/support/SsdpResponder.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <mutex>
 #include <stdexcept>
-#include <thread>
 
-namespace kestrum {
-
-using test::RawSocket;
+namespace kestrum::test {
 
 namespace {
 
 const std::string address = "127.0.0.1";
-constexpr int pollMilliseconds = 20;
-constexpr int requestMilliseconds = 2000;
-constexpr const char* defaultServiceType =
-    "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
-
-std::string lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
-
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) {
-        return {};
-    }
-    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
-}
-
-// The value of a header of an HTTP head, its name matched in any letter case; empty if missing.
-std::string headerValue(const std::string& head, const std::string& name) {
-    const std::string wanted = "\n" + lowered(name) + ":";
-    const auto at = lowered(head).find(wanted);
-    if (at == std::string::npos) {
-        return {};
-    }
-    const auto start = at + wanted.size();
-    const auto end = head.find_first_of("\r\n", start);
-    return trimmed(head.substr(start, end == std::string::npos ? std::string::npos : end - start));
-}
 
 void replaceAll(std::string& text, const std::string& from, const std::string& to) {
     for (auto at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
@@ -56,64 +19,35 @@ void replaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-std::string httpResponse(const char* status, const std::string& body) {
-    return std::string("HTTP/1.1 ") + status +
-           "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
-           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
-}
-
-std::string envelope(const std::string& content) {
-    return "<?xml version=\"1.0\"?>\r\n<s:Envelope "
-           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
-           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" +
-           content + "</s:Body></s:Envelope>\r\n";
-}
-
-std::string fault(const char* code, const char* description) {
-    return envelope(std::string("<s:Fault><faultcode>s:Client</faultcode>"
-                                "<faultstring>UPnPError</faultstring><detail>"
-                                "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\">"
-                                "<errorCode>") +
-                    code + "</errorCode><errorDescription>" + description +
-                    "</errorDescription></UPnPError></detail></s:Fault>");
-}
-
 } // namespace
 
 struct FakeGateway::State {
     std::string description;
 
-    mutable std::mutex lock; // guards the settings and records shared with the server threads
+    mutable std::mutex lock; // guards the settings and records shared with the peers' threads
     Behaviour behaviour = Behaviour::Answer;
     std::uint64_t received = 0;
     std::uint64_t sent = 0;
     std::string soapReply;
     std::vector<std::string> searchTargets;
     std::vector<std::string> requests;
-    int searchesAnswered = 0;
 
-    RawSocket listener;
-    RawSocket ssdp;
-    std::vector<RawSocket> heldConnections; // HTTP thread only, while it runs
+    std::unique_ptr<ScriptedPeer> http;
+    std::unique_ptr<SsdpResponder> ssdp;
     int port = 0;
-    std::atomic<bool> stopping{false};
-    std::thread http;
-    std::thread searches;
 
-    void openListener();
-    void serveHttp();
-    void handleConnection(RawSocket client);
-    std::string answerFor(const std::string& request);
+    void openHttp();
+    void serve(PeerConnection& client);
+    std::string answerFor(const std::string& request, int ownPort);
     std::string soapAnswer(const std::string& request);
-    void serveSearches();
-    void handleSearch(const std::string& search, int fromPort);
+    std::vector<std::string> answerSearch(const std::string& search, int ownPort);
 };
 
-void FakeGateway::State::openListener() {
+void FakeGateway::State::openHttp() {
     const int previousPort = port;
     for (int attempt = 0; attempt < 10; ++attempt) {
-        listener = RawSocket::listenTcp();
-        port = listener.localPort();
+        http = std::make_unique<ScriptedPeer>([this](PeerConnection& client) { serve(client); });
+        port = http->port();
         if (port != previousPort) {
             return;
         }
@@ -121,21 +55,8 @@ void FakeGateway::State::openListener() {
     throw std::runtime_error("fake gateway: no new port");
 }
 
-void FakeGateway::State::serveHttp() {
-    while (!stopping) {
-        RawSocket client = listener.accept(pollMilliseconds);
-        if (client.isOpen()) {
-            handleConnection(std::move(client));
-        }
-    }
-}
-
-void FakeGateway::State::handleConnection(RawSocket client) {
-    std::string request = client.receiveUntil("\r\n\r\n", requestMilliseconds);
-    const long length = std::atol(headerValue(request, "Content-Length").c_str());
-    if (length > 0) {
-        request += client.receiveExactly(static_cast<std::size_t>(length), requestMilliseconds);
-    }
+void FakeGateway::State::serve(PeerConnection& client) {
+    const std::string request = client.readRequest();
     Behaviour current;
     {
         std::lock_guard<std::mutex> guard(lock);
@@ -144,28 +65,28 @@ void FakeGateway::State::handleConnection(RawSocket client) {
     }
     switch (current) {
     case Behaviour::Silent:
-        heldConnections.push_back(std::move(client));
+        client.keepOpen();
         return;
     case Behaviour::Garbage:
-        client.sendAll("\x01\x02\x03 this is no HTTP\r\nno header here\r\n\r\n");
+        client.send("\x01\x02\x03 this is no HTTP\r\nno header here\r\n\r\n");
         break;
     case Behaviour::Fail:
-        client.sendAll(httpResponse("500 Internal Server Error", fault("501", "Action Failed")));
+        client.send(httpResponse("500 Internal Server Error", soapFault("501", "Action Failed")));
         break;
     case Behaviour::Answer:
-        client.sendAll(answerFor(request));
+        client.send(answerFor(request, client.port()));
         break;
     }
 }
 
-std::string FakeGateway::State::answerFor(const std::string& request) {
+std::string FakeGateway::State::answerFor(const std::string& request, int ownPort) {
     if (request.rfind("POST ", 0) == 0) {
         return soapAnswer(request);
     }
     if (request.rfind(std::string("GET ") + descriptionPath + " ", 0) == 0) {
         std::string document = description;
         replaceAll(document, "{address}", address);
-        replaceAll(document, "{port}", std::to_string(port));
+        replaceAll(document, "{port}", std::to_string(ownPort));
         return httpResponse("200 OK", document);
     }
     return httpResponse("404 Not Found", "<html><body>Not Found</body></html>");
@@ -175,8 +96,7 @@ std::string FakeGateway::State::soapAnswer(const std::string& request) {
     std::string soapAction = headerValue(request, "SOAPAction");
     soapAction.erase(std::remove(soapAction.begin(), soapAction.end(), '"'), soapAction.end());
     const auto hash = soapAction.find('#');
-    const std::string type =
-        hash == std::string::npos ? defaultServiceType : soapAction.substr(0, hash);
+    const std::string type = hash == std::string::npos ? common1 : soapAction.substr(0, hash);
     const std::string action = hash == std::string::npos ? soapAction : soapAction.substr(hash + 1);
 
     std::lock_guard<std::mutex> guard(lock);
@@ -192,27 +112,14 @@ std::string FakeGateway::State::soapAnswer(const std::string& request) {
         argument = "NewTotalBytesSent";
         value = sent;
     } else {
-        return httpResponse("500 Internal Server Error", fault("401", "Invalid Action"));
+        return httpResponse("500 Internal Server Error", soapFault("401", "Invalid Action"));
     }
     return httpResponse("200 OK", envelope("<u:" + action + "Response xmlns:u=\"" + type + "\"><" +
                                            argument + ">" + std::to_string(value) + "</" +
                                            argument + "></u:" + action + "Response>"));
 }
 
-void FakeGateway::State::serveSearches() {
-    while (!stopping) {
-        int fromPort = 0;
-        const std::string search = ssdp.receiveDatagram(pollMilliseconds, &fromPort);
-        if (!search.empty()) {
-            handleSearch(search, fromPort);
-        }
-    }
-}
-
-void FakeGateway::State::handleSearch(const std::string& search, int fromPort) {
-    if (search.rfind("M-SEARCH * HTTP/1.1\r\n", 0) != 0) {
-        return;
-    }
+std::vector<std::string> FakeGateway::State::answerSearch(const std::string& search, int ownPort) {
     const std::string target = headerValue(search, "ST");
     std::string answered;
     {
@@ -224,16 +131,52 @@ void FakeGateway::State::handleSearch(const std::string& search, int fromPort) {
         }
     }
     if (answered.empty()) {
-        return;
+        return {};
     }
     // Searchers in the test's namespace are local, so the answer goes back over loopback.
-    ssdp.sendTo(fromPort, "HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\nST: " + answered +
-                              "\r\nUSN: uuid:fake-gateway::" + answered +
-                              "\r\nEXT:\r\nSERVER: Test/1.0 UPnP/1.1 FakeGateway/1.0\r\n"
-                              "LOCATION: http://" +
-                              address + ":" + std::to_string(port) + descriptionPath + "\r\n\r\n");
-    std::lock_guard<std::mutex> guard(lock);
-    ++searchesAnswered;
+    return {"HTTP/1.1 200 OK\r\nCACHE-CONTROL: max-age=120\r\nST: " + answered +
+            "\r\nUSN: uuid:fake-gateway::" + answered +
+            "\r\nEXT:\r\nSERVER: Test/1.0 UPnP/1.1 FakeGateway/1.0\r\nLOCATION: http://" + address +
+            ":" + std::to_string(ownPort) + descriptionPath + "\r\n\r\n"};
+}
+
+std::string httpResponse(const char* status, const std::string& body) {
+    return std::string("HTTP/1.1 ") + status +
+           "\r\nContent-Type: text/xml; charset=\"utf-8\"\r\nContent-Length: " +
+           std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string envelope(const std::string& content) {
+    return "<?xml version=\"1.0\"?>\r\n<s:Envelope "
+           "xmlns:s=\"http://schemas.xmlsoap.org/soap/envelope/\" "
+           "s:encodingStyle=\"http://schemas.xmlsoap.org/soap/encoding/\"><s:Body>" +
+           content + "</s:Body></s:Envelope>\r\n";
+}
+
+std::string soapFault(const char* code, const char* description) {
+    return envelope(std::string("<s:Fault><faultcode>s:Client</faultcode>"
+                                "<faultstring>UPnPError</faultstring><detail>"
+                                "<UPnPError xmlns=\"urn:schemas-upnp-org:control-1-0\">"
+                                "<errorCode>") +
+                    code + "</errorCode><errorDescription>" + description +
+                    "</errorDescription></UPnPError></detail></s:Fault>");
+}
+
+std::string description(const DescriptionParts& parts) {
+    return "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
+           "<specVersion><major>1</major><minor>0</minor></specVersion><device><deviceType>" +
+           parts.rootType + "</deviceType>" + parts.elements + "<deviceList><device><deviceType>" +
+           parts.wanType + "</deviceType><serviceList><service><serviceType>" + parts.serviceType +
+           "</serviceType><serviceId>urn:upnp-org:serviceId:WANCommonIFC1</serviceId>"
+           "<SCPDURL>/WANCfg.xml</SCPDURL><controlURL>" +
+           parts.controlUrl +
+           "</controlURL><eventSubURL>/evt/CmnIfCfg</eventSubURL></service></serviceList>"
+           "</device></deviceList></device></root>\r\n";
+}
+
+std::string namedDescription(const std::string& name, const std::string& controlUrl) {
+    return description(
+        {.elements = "<friendlyName>" + name + "</friendlyName>", .controlUrl = controlUrl});
 }
 
 FakeGateway::FakeGateway(std::string description) : state_(std::make_unique<State>()) {
@@ -246,33 +189,23 @@ FakeGateway::~FakeGateway() {
 
 void FakeGateway::start() {
     stop();
-    state_->openListener();
+    state_->openHttp();
     bool answerSearches;
     {
         std::lock_guard<std::mutex> guard(state_->lock);
         answerSearches = !state_->searchTargets.empty();
     }
     if (answerSearches) {
-        state_->ssdp = RawSocket::joinMulticastGroup("239.255.255.250", 1900);
-    }
-    state_->stopping = false;
-    state_->http = std::thread([this] { state_->serveHttp(); });
-    if (answerSearches) {
-        state_->searches = std::thread([this] { state_->serveSearches(); });
+        state_->ssdp = std::make_unique<SsdpResponder>(
+            [state = state_.get(), port = state_->port](const std::string& search) {
+                return state->answerSearch(search, port);
+            });
     }
 }
 
 void FakeGateway::stop() {
-    state_->stopping = true;
-    if (state_->http.joinable()) {
-        state_->http.join();
-    }
-    if (state_->searches.joinable()) {
-        state_->searches.join();
-    }
-    state_->heldConnections.clear();
-    state_->listener.close();
-    state_->ssdp.close();
+    state_->ssdp.reset();
+    state_->http.reset();
 }
 
 int FakeGateway::port() const {
@@ -310,8 +243,7 @@ std::vector<std::string> FakeGateway::requests() const {
 }
 
 int FakeGateway::searchesAnswered() const {
-    std::lock_guard<std::mutex> guard(state_->lock);
-    return state_->searchesAnswered;
+    return state_->ssdp ? state_->ssdp->searchesAnswered() : 0;
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -5,12 +5,37 @@
 #include <string>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 
-// An Internet gateway for tests, built on raw sockets and literal documents: it serves a device
-// description over HTTP, answers the two byte-counter actions by SOAP and, when asked, answers
-// SSDP searches. It lives on 127.0.0.1; one thread serves HTTP requests one after the other,
-// another answers searches.
+constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
+constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
+
+// A complete response with an XML body; the connection closes after it.
+std::string httpResponse(const char* status, const std::string& body);
+// A SOAP envelope around content.
+std::string envelope(const std::string& content);
+// The envelope of a UPnP error.
+std::string soapFault(const char* code, const char* description);
+
+// A gateway description whose WAN device offers one service at controlUrl; the elements go into
+// the root device before its device list (its name, or markup that stops a reader there and so
+// leaves a device without counters).
+struct DescriptionParts {
+    std::string elements;
+    std::string controlUrl = "/ctl/CmnIfCfg";
+    std::string rootType = igd1;
+    std::string wanType = wan1;
+    std::string serviceType = common1;
+};
+std::string description(const DescriptionParts& parts);
+// The description of a gateway with this friendly name.
+std::string namedDescription(const std::string& name,
+                             const std::string& controlUrl = "/ctl/CmnIfCfg");
+
+// An Internet gateway for tests on 127.0.0.1, built on raw sockets and literal documents, that
+// serves a device description over HTTP, answers the two byte-counter actions by SOAP and, when
+// asked, answers SSDP searches.
 class FakeGateway {
 public:
     enum class Behaviour {
@@ -42,11 +67,12 @@ public:
     // body goes back to the counters.
     void setSoapReply(std::string body);
     // Answers M-SEARCH datagrams to 239.255.255.250:1900 whose ST is one of these targets or
-    // "ssdp:all", from the next start on. Multicast: only inside a test's own network namespace.
+    // "ssdp:all", from the next start on (multicast: only inside a test's own network namespace).
     void answerSearches(std::vector<std::string> searchTargets);
 
     // Every HTTP request received, byte for byte, in order of arrival.
     std::vector<std::string> requests() const;
+    // Searches answered since the last start.
     int searchesAnswered() const;
 
 private:
@@ -54,4 +80,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -10,7 +10,7 @@
 #include <unistd.h>
 #endif
 
-namespace kestrum {
+namespace kestrum::test {
 
 namespace {
 
@@ -69,4 +69,4 @@ bool enterPrivateNetwork() {
     return insideOwnNetworkNamespace();
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

@@ -1,6 +1,6 @@
 #pragma once
 
-namespace kestrum {
+namespace kestrum::test {
 
 // The one guard of every test that multicasts, which must never reach a real network.
 
@@ -14,4 +14,4 @@ bool insideOwnNetworkNamespace();
 // not started by the namespace runner): the caller skips its test.
 bool enterPrivateNetwork();
 
-} // namespace kestrum
+} // namespace kestrum::test

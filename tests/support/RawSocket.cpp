@@ -94,6 +94,8 @@ std::uintptr_t openNative(int type) {
     return static_cast<std::uintptr_t>(created);
 }
 
+constexpr std::int64_t interruptStep = 20;
+
 std::int64_t steadyNow() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -102,13 +104,15 @@ std::int64_t steadyNow() {
 } // namespace
 
 RawSocket::RawSocket(RawSocket&& other) noexcept
-    : handle_(std::exchange(other.handle_, invalid)), pending_(std::move(other.pending_)) {}
+    : handle_(std::exchange(other.handle_, invalid)), pending_(std::move(other.pending_)),
+      interrupt_(other.interrupt_) {}
 
 RawSocket& RawSocket::operator=(RawSocket&& other) noexcept {
     if (this != &other) {
         close();
         handle_ = std::exchange(other.handle_, invalid);
         pending_ = std::move(other.pending_);
+        interrupt_ = other.interrupt_;
     }
     return *this;
 }
@@ -215,18 +219,23 @@ bool RawSocket::readableBefore(std::int64_t deadline) {
     if (!isOpen())
         return false;
     for (;;) {
-        std::int64_t left = deadline - steadyNow();
+        if (interrupt_ != nullptr && interrupt_->load())
+            return false;
+        const std::int64_t left = deadline - steadyNow();
+        // Short steps while an interruption may come, so that it is seen soon.
+        const std::int64_t step = interrupt_ != nullptr ? std::min(left, interruptStep) : left;
         pollfd entry{};
         entry.fd = native(handle_);
         entry.events = POLLIN;
-        int ready = pollOne(&entry, left > 0 ? static_cast<int>(left) : 0);
+        const int ready = pollOne(&entry, step > 0 ? static_cast<int>(step) : 0);
         if (ready > 0)
             return true;
 #ifndef _WIN32
         if (ready < 0 && errno == EINTR)
             continue;
 #endif
-        return false;
+        if (ready < 0 || step >= left)
+            return false;
     }
 }
 
@@ -256,7 +265,7 @@ int RawSocket::receive(void* buffer, int size, int waitMilliseconds) {
             return -1;
         auto received =
             ::recv(native(handle_), static_cast<char*>(buffer), static_cast<IoLength>(size), 0);
-        return received < 0 ? -1 : static_cast<int>(received);
+        return received < 0 ? 0 : static_cast<int>(received);
     }
     std::string taken = takePending(static_cast<std::size_t>(size));
     std::memcpy(buffer, taken.data(), taken.size());
@@ -326,6 +335,10 @@ void RawSocket::close() {
         closeNative(native(handle_));
     handle_ = invalid;
     pending_.clear();
+}
+
+int closedPort() {
+    return RawSocket::listenTcp().localPort();
 }
 
 } // namespace kestrum::test

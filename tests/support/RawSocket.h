@@ -1,12 +1,12 @@
 #pragma once
 
-// Loopback sockets for test peers (servers, proxies, fake gateways), written straight on the
-// platform's socket calls and never on the project's own network classes, so that a fault in
-// those cannot hide on both sides of a test. Everything stays on 127.0.0.1.
+// Loopback sockets for test peers, written straight on the platform's socket calls and never on
+// the project's own network classes, so that a fault in those cannot hide on both sides of a test.
 //
-// Setting up (listen, connect, bind) throws std::runtime_error; sending and receiving never
-// throw: they report by their result, so peers can run on their own threads.
+// Setting up (listen, connect, bind) throws std::runtime_error; sending and receiving report by
+// their result, so that peers can run on their own threads.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,6 +38,8 @@ public:
     bool isOpen() const;
     int localPort() const;
     std::uintptr_t handle() const { return handle_; }
+    // Every later wait of this socket ends as a time-out once flag is set.
+    void interruptWhen(const std::atomic<bool>& flag) { interrupt_ = &flag; }
 
     // The next connection within the wait, or a closed RawSocket when none came.
     RawSocket accept(int waitMilliseconds = 5000);
@@ -47,7 +49,9 @@ public:
     bool sendTo(int port, std::string_view bytes);
 
     // Bytes already read past a marker are returned first by every receive below.
-    // At most size bytes: the count (> 0), 0 when the peer closed, -1 on time-out or error.
+
+    // At most size bytes: the count (> 0), 0 when the connection ended (closed or failed), -1 on
+    // time-out.
     int receive(void* buffer, int size, int waitMilliseconds);
     // Everything up to and including marker; less when the peer closed or the wait ran out.
     std::string receiveUntil(std::string_view marker, int waitMilliseconds = 5000);
@@ -75,6 +79,10 @@ private:
     static constexpr std::uintptr_t invalid = ~std::uintptr_t(0);
     std::uintptr_t handle_ = invalid;
     std::string pending_;
+    const std::atomic<bool>* interrupt_ = nullptr;
 };
+
+// A port on 127.0.0.1 on which nothing listens: one the system just handed out and took back.
+int closedPort();
 
 } // namespace kestrum::test

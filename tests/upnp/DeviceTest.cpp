@@ -15,15 +15,15 @@
 #include <memory>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 std::string text(const String& value) {
     return value.c_str();
 }
 
-// A megabyte of empty entries, the most an HTTP body holds, once took most of a minute because
-// each entry copied the whole list. The bound is generous, for sanitizers and Wine.
+// A megabyte of empty entries, the most an HTTP body holds, must read in linear time (the bound
+// is generous, for sanitizers and Wine).
 TEST(DeviceDescription, HugeListsReadInBoundedTime) {
     for (const char* list : {"serviceList", "deviceList"}) {
         SCOPED_TRACE(list);
@@ -131,14 +131,14 @@ TEST_F(DeviceLoad, GatewayWithUrlBase) {
 TEST_F(DeviceLoad, AllocationFailureIsAMemoryException) {
     serve("igd1.xml");
     const String url = location();
-    EXPECT_GT(test::expectAllocationFailuresAsExceptions([&] {
+    EXPECT_GT(expectAllocationFailuresAsExceptions([&] {
                   Device root;
                   root.load(url);
               }),
               0);
     StringSet locations(stringHash, 17);
     locations.insert(url);
-    test::expectAllocationFailuresAsExceptions([&] {
+    expectAllocationFailuresAsExceptions([&] {
         PointerList<Device> devices;
         loadDevices(locations, devices);
         for (Device* device : devices) {
@@ -224,4 +224,4 @@ TEST_F(DeviceLoad, TransferFailuresAreThrownAndLeaveOnlyTheLocation) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 const char* const commonConfig = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
@@ -108,4 +108,4 @@ TEST_F(ServiceInvoke, FailuresReachTheCaller) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

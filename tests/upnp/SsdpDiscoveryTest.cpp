@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace kestrum {
+namespace kestrum::test {
 namespace {
 
 const char* const gatewayType = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
@@ -242,4 +242,4 @@ TEST_F(SsdpMulticast, ZeroWindowSendsAndReturnsEmpty) {
 }
 
 } // namespace
-} // namespace kestrum
+} // namespace kestrum::test

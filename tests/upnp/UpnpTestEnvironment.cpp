@@ -4,7 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-namespace kestrum {
+namespace kestrum::test {
 
 namespace {
 
@@ -31,4 +31,4 @@ std::string testDocument(const char* name) {
     return readFile(hostRoot + UPNP_TEST_DATA "/" + name);
 }
 
-} // namespace kestrum
+} // namespace kestrum::test

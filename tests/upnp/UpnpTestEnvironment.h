@@ -2,9 +2,9 @@
 
 #include <string>
 
-namespace kestrum {
+namespace kestrum::test {
 
 // A document of tests/upnp/data, whole.
 std::string testDocument(const char* name);
 
-} // namespace kestrum
+} // namespace kestrum::test
