@@ -28,13 +28,13 @@ constexpr const char* tick[] = {
     "..............",
 };
 // clang-format on
-constexpr Ink tickInks[] = {{'g', RGB(0, 160, 0)}, {'d', RGB(0, 80, 0)}};
+constexpr test::Ink tickInks[] = {{'g', RGB(0, 160, 0)}, {'d', RGB(0, 80, 0)}};
 
 std::unique_ptr<CSubclassedWindow> button(HWND window) {
     auto control = std::make_unique<CStyledButton>();
     control->subclassWindow(window);
     control->makeTexture(CStyledButton::shadedTexture, 0, 30, 40, GetSysColor(COLOR_BTNFACE));
-    control->setBitmaps(createPicture(tick, tickInks), RGB(255, 255, 255),
+    control->setBitmaps(test::createPicture(tick, tickInks), RGB(255, 255, 255),
                         CStyledButton::darkerCopy(), RGB(255, 255, 255));
     control->setTooltipStyleBalloon();
     control->setTooltipText("Set the graph scale and refresh rate", true);

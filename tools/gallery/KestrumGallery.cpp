@@ -23,7 +23,7 @@ std::wstring widen(const char* text) {
     return wide;
 }
 
-bool takePicture(ShellTestHost& host, const Scene& scene, const std::wstring& directory) {
+bool takePicture(test::ShellTestHost& host, const Scene& scene, const std::wstring& directory) {
     HWND window = host.createControl(scene.width, scene.height, scene.windowClass, scene.style);
     if (window == nullptr) {
         return false;
@@ -45,12 +45,12 @@ int main(int argc, char** argv) {
         std::fputs("usage: kestrum-gallery OUTPUT_DIRECTORY\n", stderr);
         return 2;
     }
-    if (!ShellTestHost::displayAvailable()) {
+    if (!test::ShellTestHost::displayAvailable()) {
         std::fputs("kestrum-gallery: no display\n", stderr);
         return 1;
     }
     const std::wstring directory = widen(argv[1]);
-    ShellTestHost host;
+    test::ShellTestHost host;
     int failed = 0;
     int written = 0;
     for (SceneTable table : sceneTables) {

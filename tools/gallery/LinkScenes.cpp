@@ -10,7 +10,7 @@ constexpr int width = 200;
 constexpr int height = 16;
 
 // Opening succeeds without opening anything.
-FakeLinkOpener opener;
+test::FakeLinkOpener opener;
 
 std::unique_ptr<CHyperLink> link(HWND window, unsigned style) {
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(GetStockObject(DEFAULT_GUI_FONT)),
