@@ -2,8 +2,8 @@
 
 #include "net/Sockets.h"
 #include "tests/http/HttpTestServer.h"
-#include "tests/support/StringPrinter.h"
 #include "tests/support/RawSocket.h"
+#include "tests/support/StringPrinter.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -2,8 +2,8 @@
 
 #include "http/HttpClient.h"
 #include "tests/http/HttpTestServer.h"
-#include "tests/support/StringPrinter.h"
 #include "tests/support/ScriptedPeer.h"
+#include "tests/support/StringPrinter.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
