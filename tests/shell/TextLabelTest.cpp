@@ -43,6 +43,16 @@ std::vector<COLORREF> picture(const ShellTestHost& host) {
     return pixels;
 }
 
+// What a new label shows for text: the reference a reused label must match.
+std::vector<COLORREF> freshLabelPicture(ShellTestHost& host, const char* text) {
+    HWND window = host.createControl(width, 16);
+    CTextLabel label;
+    EXPECT_TRUE(label.subclassWindow(window));
+    label.setText(text);
+    host.capture(window);
+    return picture(host);
+}
+
 TEST(TextLabel, drawsTwoPixelsFromTheLeftAndCentredVertically) {
     ShellTestHost host;
     for (int height : {14, 16, 24, 40, 61}) {
@@ -63,12 +73,7 @@ TEST(TextLabel, drawsTwoPixelsFromTheLeftAndCentredVertically) {
 
 TEST(TextLabel, aShorterTextLeavesNoTraceOfTheLongerOne) {
     ShellTestHost host;
-    HWND fresh = host.createControl(width, 16);
-    CTextLabel reference;
-    ASSERT_TRUE(reference.subclassWindow(fresh));
-    reference.setText("Router");
-    host.capture(fresh);
-    const std::vector<COLORREF> expected = picture(host);
+    const std::vector<COLORREF> expected = freshLabelPicture(host, "Router");
     EXPECT_GT(inkOf(host).right, 10);
 
     HWND reused = host.createControl(width, 16);
@@ -84,12 +89,7 @@ TEST(TextLabel, aShorterTextLeavesNoTraceOfTheLongerOne) {
 
 TEST(TextLabel, showsItsTemplateTextAndAnswersWithTheTextItShows) {
     ShellTestHost host;
-    HWND reference = host.createControl(width, 16);
-    CTextLabel status;
-    ASSERT_TRUE(status.subclassWindow(reference));
-    status.setText("Status");
-    host.capture(reference);
-    const std::vector<COLORREF> expected = picture(host);
+    const std::vector<COLORREF> expected = freshLabelPicture(host, "Status");
 
     HWND window = host.createControl(width, 16, L"STATIC", 0, L"Status");
     CTextLabel label;
