@@ -76,7 +76,7 @@ start_display() {
 gallery() {
     local out=build/windows/gallery bmp
     rm -rf "$out" && mkdir -p "$out" || return 1
-    (cd "$out" && wine ../tools/gallery/kestrum-gallery.exe .) || return 1
+    (cd "$out" && wine ../tests/gallery/kestrum-gallery.exe .) || return 1
     for bmp in "$out"/*.bmp; do
         [ -e "$bmp" ] || return 1 # no pictures at all
         convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp" || return 1

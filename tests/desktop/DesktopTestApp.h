@@ -1,7 +1,7 @@
 #pragma once
 
 #include "monitor/WorkerThread.h"
-#include "shell/MonitorApp.h"
+#include "shell/app/MonitorApp.h"
 
 #include <string>
 #include <vector>

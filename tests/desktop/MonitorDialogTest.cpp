@@ -1,5 +1,5 @@
-#include "shell/DataExchange.h"
-#include "shell/ResourceIds.h"
+#include "shell/app/ResourceIds.h"
+#include "shell/framework/DataExchange.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>

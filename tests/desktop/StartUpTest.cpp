@@ -1,5 +1,5 @@
-#include "shell/ResourceIds.h"
-#include "shell/WindowUpdateNotifier.h"
+#include "shell/app/ResourceIds.h"
+#include "shell/app/WindowUpdateNotifier.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>

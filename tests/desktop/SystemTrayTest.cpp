@@ -1,6 +1,6 @@
-#include "shell/SystemTray.h"
+#include "shell/app/SystemTray.h"
 
-#include "shell/ResourceIds.h"
+#include "shell/app/ResourceIds.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>

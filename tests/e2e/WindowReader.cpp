@@ -9,7 +9,7 @@
 //   hover-tray SECONDS    rest the mouse on the tray icon until a tooltip shows (a Wine virtual
 //                         desktop's taskbar, where the icon is the rightmost one)
 
-#include "shell/ResourceIds.h"
+#include "shell/app/ResourceIds.h"
 
 #include <cstdio>
 #include <cstdlib>

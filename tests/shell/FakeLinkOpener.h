@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/LinkOpener.h"
+#include "shell/controls/LinkOpener.h"
 
 #include <map>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "shell/SegmentDisplay.h"
-#include "shell/TextLabel.h"
-#include "shell/TrafficGraph.h"
+#include "shell/controls/SegmentDisplay.h"
+#include "shell/controls/TextLabel.h"
+#include "shell/controls/TrafficGraph.h"
 #include "tests/shell/ShellTestHost.h"
 
 #include <functional>

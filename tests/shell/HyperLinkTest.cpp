@@ -1,4 +1,4 @@
-#include "shell/HyperLink.h"
+#include "shell/controls/HyperLink.h"
 
 #include "tests/shell/FakeLinkOpener.h"
 #include "tests/shell/RepaintLeakCheck.h"

@@ -1,6 +1,6 @@
 #include "tests/shell/Picture.h"
 
-#include "shell/Dib32.h"
+#include "shell/controls/Dib32.h"
 
 #include <cstdint>
 #include <cstring>

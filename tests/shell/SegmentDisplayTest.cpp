@@ -1,4 +1,4 @@
-#include "shell/SegmentDisplay.h"
+#include "shell/controls/SegmentDisplay.h"
 
 #include "tests/shell/ShellTestHost.h"
 

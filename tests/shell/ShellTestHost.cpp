@@ -1,6 +1,6 @@
 #include "tests/shell/ShellTestHost.h"
 
-#include "shell/SubclassedWindow.h"
+#include "shell/framework/SubclassedWindow.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "shell/StyledButton.h"
+#include "shell/controls/StyledButton.h"
 
 #include "tests/shell/Picture.h"
 #include "tests/shell/RepaintLeakCheck.h"

@@ -1,4 +1,4 @@
-#include "shell/SubclassedWindow.h"
+#include "shell/framework/SubclassedWindow.h"
 
 #include "tests/shell/ShellTestHost.h"
 

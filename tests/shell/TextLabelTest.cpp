@@ -1,4 +1,4 @@
-#include "shell/TextLabel.h"
+#include "shell/controls/TextLabel.h"
 
 #include "tests/shell/ShellTestHost.h"
 

@@ -1,4 +1,4 @@
-#include "shell/TrafficGraph.h"
+#include "shell/controls/TrafficGraph.h"
 
 #include "tests/shell/ShellTestHost.h"
 

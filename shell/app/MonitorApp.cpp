@@ -1,0 +1,140 @@
+#include "shell/app/MonitorApp.h"
+
+#include "net/Exception.h"
+#include "net/Sockets.h"
+#include "shell/app/BuildStamp.h"
+#include "shell/app/ResourceIds.h"
+
+#include <commctrl.h>
+
+namespace kestrum {
+
+CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell)
+    : CApplication(IDS_PRODUCT_NAME), monitor_(refreshPeriod_, notifier_),
+      buildStamp_(kestrum::buildStamp(buildDate)), tray_(trayShell) {}
+
+CMonitorApp::~CMonitorApp() {
+    // Not virtual here: the monitor must be stopped before it is destroyed.
+    monitor_.requestStop(true);
+    notifier_.setWindow(nullptr);
+}
+
+std::int64_t CMonitorApp::now() const {
+    return nowMilliseconds();
+}
+
+bool CMonitorApp::initInstance() {
+    if (!startSockets()) {
+        fail(IDS_SOCKETS_FAILED);
+        return false;
+    }
+    socketsStarted_ = true;
+
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                  ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    try {
+        startMonitor();
+    } catch (const Exception&) {
+        fail(IDS_MONITOR_FAILED);
+        return false;
+    }
+    monitorStarted_ = true;
+
+    if (!owner_.create(nullptr)) {
+        return false;
+    }
+    owner_.show(SW_HIDE);
+    setMainWindow(&owner_);
+    // From here the monitor's updates, also one posted already, reach the
+    // user-interface thread.
+    notifier_.setWindow(owner_.hwnd());
+
+    monitorWindow_ = std::make_unique<CMonitorDialog>(*this);
+    if (!monitorWindow_->create()) {
+        return false;
+    }
+    monitorWindow_->show(SW_SHOW);
+
+    char tooltip[64];
+    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+    tray_.create(monitorWindow_->hwnd(), WM_TRAY_NOTIFY,
+                 loadString(IDS_PRODUCT_NAME, tooltip, sizeof tooltip), icon, trayIconId);
+    return true;
+}
+
+int CMonitorApp::exitInstance(int exitCode) {
+    if (monitorStarted_) {
+        stopMonitor();
+        monitorStarted_ = false;
+    }
+    tray_.destroy();
+    if (socketsStarted_) {
+        stopSockets();
+        socketsStarted_ = false;
+    }
+    return exitCode;
+}
+
+void CMonitorApp::fail(int messageId) {
+    char text[128];
+    messageBox(nullptr, loadString(messageId, text, sizeof text), MB_OK | MB_ICONSTOP);
+}
+
+bool CMonitorApp::onCommand(int id) {
+    if (id != ID_TRAY_EXIT) {
+        return false;
+    }
+    exit();
+    return true;
+}
+
+void CMonitorApp::exit() {
+    // The program disappears at once; the monitor may take up to a refresh period
+    // to stop.
+    if (monitorWindow_ != nullptr) {
+        monitorWindow_->show(SW_HIDE);
+        monitorWindow_->aboutBox().show(SW_HIDE);
+    }
+    tray_.removeIcon();
+    if (monitorStarted_) {
+        stopMonitor();
+        monitorStarted_ = false;
+    }
+    PostQuitMessage(0);
+}
+
+bool CMonitorApp::onAppMessage(UINT message, WPARAM, LPARAM) {
+    if (message != WM_MONITOR_UPDATE) {
+        return false;
+    }
+    if (monitorWindow_ != nullptr) {
+        monitorWindow_->update();
+    }
+    return true;
+}
+
+bool CMonitorApp::startSockets() {
+    try {
+        kestrum::startSockets();
+        return true;
+    } catch (const Exception&) {
+        return false;
+    }
+}
+
+void CMonitorApp::stopSockets() {
+    kestrum::stopSockets();
+}
+
+void CMonitorApp::startMonitor() {
+    monitor_.initialize();
+    monitor_.start();
+}
+
+void CMonitorApp::stopMonitor() {
+    monitor_.requestStop(true);
+}
+
+} // namespace kestrum

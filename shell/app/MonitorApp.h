@@ -1,0 +1,69 @@
+#pragma once
+
+#include "monitor/GatewayMonitor.h"
+#include "monitor/MonitorSnapshot.h"
+#include "monitor/RefreshPeriod.h"
+#include "net/String.h"
+#include "shell/app/HiddenOwnerDialog.h"
+#include "shell/app/MonitorDialog.h"
+#include "shell/app/SystemTray.h"
+#include "shell/app/WindowUpdateNotifier.h"
+#include "shell/framework/Application.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace kestrum {
+
+// Kestrum's application object: starts sockets, the gateway monitor, the hidden
+// owner, the monitor window and the tray icon; routes the monitor's updates to
+// the window; Exit.
+class CMonitorApp : public CApplication {
+public:
+    // buildDate: the compiler's date text of the executable, as "Oct 13 2004".
+    // Null tray shell: the real one.
+    explicit CMonitorApp(const char* buildDate, TrayShell* trayShell = nullptr);
+    ~CMonitorApp() override;
+
+    bool onCommand(int id) override;
+    bool onAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    RefreshPeriod& refreshPeriod() { return refreshPeriod_; }
+    const String& buildStamp() const { return buildStamp_; }
+    CSystemTray& tray() { return tray_; }
+    CHiddenOwnerDialog& hiddenOwner() { return owner_; }
+    CMonitorDialog* monitorWindow() const { return monitorWindow_.get(); }
+
+    // What the monitor window reads on each update.
+    virtual MonitorSnapshot monitorSnapshot() const { return monitor_.snapshot(); }
+    virtual std::int64_t now() const;
+
+    // Start-up, without the message loop.
+    bool initInstance() override;
+
+protected:
+    int exitInstance(int exitCode) override;
+
+    // The platform steps of start-up and exit, replaceable in tests. startMonitor
+    // throws Exception when the thread cannot be created.
+    virtual bool startSockets();
+    virtual void stopSockets();
+    virtual void startMonitor();
+    virtual void stopMonitor();
+
+private:
+    void exit();
+    void fail(int messageId);
+
+    RefreshPeriod refreshPeriod_;
+    WindowUpdateNotifier notifier_;
+    GatewayMonitor monitor_;
+    String buildStamp_;
+    CSystemTray tray_;
+    CHiddenOwnerDialog owner_;
+    std::unique_ptr<CMonitorDialog> monitorWindow_;
+    bool socketsStarted_ = false;
+    bool monitorStarted_ = false;
+};
+
+} // namespace kestrum

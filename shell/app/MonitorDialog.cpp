@@ -1,0 +1,214 @@
+#include "shell/app/MonitorDialog.h"
+
+#include "shell/app/MonitorApp.h"
+#include "shell/app/ResourceIds.h"
+#include "shell/framework/DataExchange.h"
+
+namespace kestrum {
+
+namespace {
+
+constexpr const char* applyTooltip = "Set the graph scale and refresh rate";
+constexpr COLORREF receivedLine = RGB(50, 255, 50);
+constexpr COLORREF sentLine = RGB(255, 50, 50);
+
+int clientWidth(HWND window) {
+    RECT client{};
+    GetClientRect(window, &client);
+    return client.right - client.left;
+}
+
+void setUpGraph(CTrafficGraph& graph, COLORREF line, std::uint32_t scale) {
+    graph.setRange(0, static_cast<int>(scale));
+    graph.setLineColour(line);
+    graph.setBackgroundColour(RGB(0, 0, 0));
+    graph.fill(0, false);
+    graph.setBorder(true);
+    graph.setSunken(true);
+    // The setters only store; one repaint shows them all.
+    graph.redraw();
+}
+
+} // namespace
+
+CMonitorDialog::CMonitorDialog(CMonitorApp& application)
+    : CDialog(IDD_MONITOR), application_(application), aboutBox_(application.buildStamp()) {}
+
+int CMonitorDialog::digitsForScale(std::uint32_t scale) {
+    int digits = 1;
+    for (std::uint32_t rest = scale; rest >= 10; rest /= 10) {
+        ++digits;
+    }
+    return digits > minimumDigits ? digits : minimumDigits;
+}
+
+bool CMonitorDialog::onInitDialog() {
+    sentCaption_.subclassDlgItem(IDC_SENT_CAPTION, hwnd());
+    receivedCaption_.subclassDlgItem(IDC_RECEIVED_CAPTION, hwnd());
+    settingsCaption_.subclassDlgItem(IDC_SETTINGS_CAPTION, hwnd());
+    applyButton_.subclassDlgItem(IDC_APPLY, hwnd());
+    statusLabel_.subclassDlgItem(IDC_STATUS, hwnd());
+    link_.subclassDlgItem(IDC_LINK, hwnd());
+    sentReadout_.subclassDlgItem(IDC_SENT_READOUT, hwnd());
+    receivedReadout_.subclassDlgItem(IDC_RECEIVED_READOUT, hwnd());
+    receivedGraph_.subclassDlgItem(IDC_RECEIVED_GRAPH, hwnd());
+    sentGraph_.subclassDlgItem(IDC_SENT_GRAPH, hwnd());
+
+    char about[64];
+    HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
+    if (systemMenu != nullptr && *CApplication::loadString(IDS_ABOUTBOX, about, sizeof about)) {
+        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+    }
+
+    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
+    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+
+    aboutBox_.create();
+
+    applyButton_.makeTexture(7, 0, 30, 40, GetSysColor(COLOR_BTNFACE));
+    HBITMAP glyph =
+        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_APPLY),
+                                        IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+    applyButton_.setBitmaps(glyph, RGB(255, 255, 255), CStyledButton::darkerCopy(),
+                            RGB(255, 255, 255));
+    applyButton_.setTooltipStyleBalloon();
+    applyButton_.setTooltipText(applyTooltip, true);
+
+    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1);
+
+    setUpGraph(receivedGraph_, receivedLine, graphScale_);
+    setUpGraph(sentGraph_, sentLine, graphScale_);
+    receivedReadout_.useGreenScheme();
+    sentReadout_.useRedScheme();
+    applyScale();
+
+    link_.setAddress(makerAddress);
+
+    showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
+    showUnsigned(hwnd(), IDC_REFRESH_EDIT, application_.refreshPeriod().get());
+    return true;
+}
+
+void CMonitorDialog::applyScale() {
+    const int digits = digitsForScale(graphScale_);
+    receivedReadout_.setDigitCount(digits);
+    sentReadout_.setDigitCount(digits);
+    receivedGraph_.setRange(0, static_cast<int>(graphScale_));
+    sentGraph_.setRange(0, static_cast<int>(graphScale_));
+}
+
+void CMonitorDialog::update() {
+    if (!display_) {
+        return;
+    }
+    const DisplayUpdate shown = display_->update(application_.monitorSnapshot(), application_.now(),
+                                                 graphScale_, application_.refreshPeriod().get());
+    statusLabel_.setText(shown.statusLine.c_str());
+    if (shown.hasRates) {
+        const auto& received = display_->receivedHistory();
+        const auto& sent = display_->sentHistory();
+        receivedGraph_.setSamples(received.data(), static_cast<int>(received.size()), true);
+        receivedReadout_.setValue(static_cast<int>(shown.received));
+        sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
+        sentReadout_.setValue(static_cast<int>(shown.sent));
+        application_.tray().setIcon(shown.iconResource);
+    }
+    if (shown.setsTooltip) {
+        application_.tray().setTooltipText(shown.tooltip.c_str());
+    }
+}
+
+bool CMonitorDialog::apply() {
+    SetFocus(item(IDC_SCALE_EDIT));
+    std::uint32_t scale = 0;
+    std::uint32_t refresh = 0;
+    // All or nothing: a rejected edit keeps both settings as they were.
+    if (!readUnsigned(hwnd(), IDC_SCALE_EDIT, minimumScale, maximumScale, scale) ||
+        !readUnsigned(hwnd(), IDC_REFRESH_EDIT, RefreshPeriod::minimum, RefreshPeriod::maximum,
+                      refresh)) {
+        return false;
+    }
+    graphScale_ = scale;
+    applyScale();
+    application_.refreshPeriod().set(refresh);
+    return true;
+}
+
+void CMonitorDialog::open() {
+    show(SW_SHOW);
+    SetForegroundWindow(hwnd());
+}
+
+bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    switch (message) {
+    case WM_TRAY_NOTIFY:
+        onTrayNotify(wParam, lParam);
+        return true;
+    case WM_SYSCOMMAND:
+        // The system reserves the low four bits of a command.
+        if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
+            aboutBox_.show(SW_SHOW);
+            return true;
+        }
+        return false;
+    case WM_CLOSE:
+        show(SW_HIDE);
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMonitorDialog::onCommand(int id, int) {
+    switch (id) {
+    case IDC_APPLY:
+        apply();
+        return true;
+    case ID_TRAY_OPEN:
+        open();
+        return true;
+    case ID_TRAY_ABOUT:
+        aboutBox_.show(SW_SHOW);
+        return true;
+    case IDOK:
+    case IDCANCEL:
+        // Enter and Escape must not close the window.
+        return true;
+    default:
+        return false;
+    }
+}
+
+void CMonitorDialog::onTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
+    if (iconId != trayIconId) {
+        return;
+    }
+    switch (LOWORD(mouseMessage)) {
+    case WM_LBUTTONDBLCLK:
+        open();
+        break;
+    case WM_RBUTTONUP:
+        showTrayMenu();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMonitorDialog::showTrayMenu() {
+    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    if (menu == nullptr) {
+        return;
+    }
+    POINT cursor{};
+    GetCursorPos(&cursor);
+    SetForegroundWindow(hwnd());
+    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    // Lets the menu close properly when the user clicks elsewhere.
+    PostMessageA(hwnd(), WM_NULL, 0, 0);
+    DestroyMenu(menu);
+}
+
+} // namespace kestrum

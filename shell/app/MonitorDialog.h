@@ -1,0 +1,77 @@
+#pragma once
+
+#include "monitor/MonitorDisplay.h"
+#include "shell/app/AboutDialog.h"
+#include "shell/controls/HyperLink.h"
+#include "shell/controls/SegmentDisplay.h"
+#include "shell/controls/StyledButton.h"
+#include "shell/controls/TextLabel.h"
+#include "shell/controls/TrafficGraph.h"
+#include "shell/framework/Dialog.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace kestrum {
+
+class CMonitorApp;
+
+// The tray icon's callback message; a window message, so it may share
+// WM_MONITOR_UPDATE's number.
+constexpr UINT WM_TRAY_NOTIFY = 0x8001;
+// The tray icon's ID within the program.
+constexpr UINT trayIconId = 131;
+
+// The program's one visible window: both graphs and readouts, the status line,
+// the scale and refresh settings with Apply, and the maker's link. It draws
+// what MonitorDisplay computes.
+class CMonitorDialog : public CDialog {
+public:
+    static constexpr std::uint32_t initialScale = 30;
+    static constexpr std::uint32_t minimumScale = 1;
+    static constexpr std::uint32_t maximumScale = 1000000;
+    static constexpr int minimumDigits = 4;
+
+    explicit CMonitorDialog(CMonitorApp& application);
+
+    // One WM_MONITOR_UPDATE: read the monitor, then draw and set the tray.
+    void update();
+    // The Apply button: all or nothing.
+    bool apply();
+    // Shows the window and brings it to the front.
+    void open();
+
+    std::uint32_t graphScale() const { return graphScale_; }
+    CAboutDialog& aboutBox() { return aboutBox_; }
+
+    // Digits the readouts need for rates up to the scale, at least minimumDigits.
+    static int digitsForScale(std::uint32_t scale);
+
+protected:
+    bool onInitDialog() override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+    bool onCommand(int id, int code) override;
+
+private:
+    void onTrayNotify(WPARAM iconId, LPARAM mouseMessage);
+    void showTrayMenu();
+    void applyScale();
+
+    CMonitorApp& application_;
+    CTextLabel sentCaption_;
+    CTextLabel receivedCaption_;
+    CTextLabel settingsCaption_;
+    CStyledButton applyButton_;
+    CTextLabel statusLabel_;
+    CHyperLink link_;
+    CSegmentDisplay sentReadout_;
+    CSegmentDisplay receivedReadout_;
+    CTrafficGraph receivedGraph_;
+    CTrafficGraph sentGraph_;
+    std::uint32_t graphScale_ = initialScale;
+    HICON icon_ = nullptr;
+    std::optional<MonitorDisplay> display_;
+    CAboutDialog aboutBox_;
+};
+
+} // namespace kestrum

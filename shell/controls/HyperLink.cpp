@@ -1,0 +1,266 @@
+#include "shell/controls/HyperLink.h"
+
+#include <vector>
+#include <windowsx.h>
+
+namespace kestrum {
+
+namespace {
+
+constexpr int lastFailureCode = 32;
+constexpr WORD helpHandCursor = 106;
+
+std::string windowText(HWND window) {
+    std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    return text.data();
+}
+
+HCURSOR cursorOfHelpProgram() {
+    char directory[MAX_PATH];
+    const UINT length = GetWindowsDirectoryA(directory, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) {
+        return nullptr;
+    }
+    const std::string path = std::string(directory, length) + "\\winhlp32.exe";
+    // As data only: nothing of the program runs in this process.
+    HMODULE help = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (help == nullptr) {
+        return nullptr;
+    }
+    HCURSOR cursor = LoadCursorA(help, MAKEINTRESOURCEA(helpHandCursor));
+    HCURSOR copy = cursor != nullptr ? CopyCursor(cursor) : nullptr;
+    FreeLibrary(help);
+    return copy;
+}
+
+} // namespace
+
+CHyperLink::~CHyperLink() {
+    if (hwnd() != nullptr && font_ != nullptr) {
+        SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(templateFont_), FALSE);
+    }
+    releaseFont();
+}
+
+void CHyperLink::setAddress(const char* address) {
+    address_ = address != nullptr ? address : "";
+    if (hwnd() != nullptr) {
+        // Hidden while it changes size, so that no part of the old size stays on screen.
+        const bool visible = (GetWindowLongW(hwnd(), GWL_STYLE) & WS_VISIBLE) != 0;
+        ShowWindow(hwnd(), SW_HIDE);
+        autoSize();
+        tooltip_.setText(address_.c_str());
+        ShowWindow(hwnd(), visible ? SW_SHOW : SW_HIDE);
+    }
+}
+
+void CHyperLink::openLink() {
+    const std::intptr_t result = launchAddress(*opener_, address_.c_str(), SW_SHOW);
+    if (result <= lastFailureCode) {
+        opener_->reportFailure(GetAncestor(hwnd(), GA_ROOT), openFailureText(result));
+    } else {
+        visited_ = true;
+        invalidate();
+    }
+}
+
+void CHyperLink::onSubclassed() {
+    const std::string text = windowText(hwnd());
+    if (address_.empty()) {
+        address_ = text;
+    }
+    if (text.empty()) {
+        SetWindowTextA(hwnd(), address_.c_str());
+    }
+    templateFont_ = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
+    LOGFONTA font{};
+    if (templateFont_ != nullptr && GetObjectA(templateFont_, sizeof font, &font) != 0) {
+        font.lfUnderline = hasStyle(underlineStyle) ? TRUE : FALSE;
+        font_ = CreateFontIndirectA(&font);
+        if (font_ != nullptr) {
+            SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+        }
+        autoSize();
+    } else {
+        // Without a font the text cannot be measured; the template's size stays.
+        style_ &= ~autoSizeStyle;
+    }
+    if (!hasStyle(defaultCursorStyle)) {
+        handCursor();
+    }
+    tooltip_.create(hwnd(), 0, address_.c_str(), true);
+}
+
+bool CHyperLink::preTranslateMessage(MSG& message) {
+    tooltip_.relay(message);
+    return false;
+}
+
+LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_NCHITTEST:
+        // The template has no notify style; the link still wants the mouse.
+        return HTCLIENT;
+    case WM_SETCURSOR:
+        if (!hasStyle(defaultCursorStyle) && handCursor() != nullptr) {
+            SetCursor(handCursor());
+            return TRUE;
+        }
+        break;
+    case WM_MOUSEMOVE:
+        if (!over_) {
+            over_ = true;
+            invalidate();
+            SetCapture(hwnd());
+        } else {
+            RECT client{};
+            GetClientRect(hwnd(), &client);
+            if (!PtInRect(&client, POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+                ReleaseCapture();
+            }
+        }
+        return 0;
+    case WM_CAPTURECHANGED:
+        // However the capture goes, the pointer no longer counts as over the link.
+        if (over_ && reinterpret_cast<HWND>(lParam) != hwnd()) {
+            over_ = false;
+            invalidate();
+        }
+        break;
+    case WM_LBUTTONDOWN:
+        if (hasStyle(focusOnClickStyle)) {
+            SetFocus(hwnd());
+        }
+        if (hasStyle(openOnPressStyle)) {
+            openLink();
+        }
+        pressed_ = true;
+        return 0;
+    case WM_LBUTTONUP:
+        if (pressed_ && !hasStyle(openOnPressStyle)) {
+            openLink();
+        }
+        return 0;
+    case WM_SETFOCUS:
+        pressed_ = true;
+        invalidate();
+        break;
+    case WM_KILLFOCUS:
+        pressed_ = false;
+        if (GetCapture() == hwnd()) {
+            ReleaseCapture();
+        }
+        over_ = false;
+        invalidate();
+        break;
+    case WM_KEYDOWN:
+        if (wParam == VK_SPACE) {
+            openLink();
+            return 0;
+        }
+        break;
+    case WM_SIZE:
+        tooltip_.fitTool();
+        break;
+    case WM_DESTROY: {
+        tooltip_.destroy();
+        const LRESULT result = defaultProc(message, wParam, lParam);
+        releaseFont();
+        return result;
+    }
+    default:
+        break;
+    }
+    return defaultProc(message, wParam, lParam);
+}
+
+bool CHyperLink::onReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != WM_CTLCOLORSTATIC) {
+        return false;
+    }
+    HDC dc = reinterpret_cast<HDC>(wParam);
+    SetTextColor(dc, textColour());
+    SetBkMode(dc, TRANSPARENT);
+    // The dialog's background shows through.
+    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    return true;
+}
+
+COLORREF CHyperLink::textColour() const {
+    if (over_ && hasStyle(hoverColourStyle)) {
+        return hoverColour;
+    }
+    if (pressed_ && !hasStyle(noFocusColourStyle)) {
+        return focusedColour;
+    }
+    return visited_ ? visitedColour : unvisitedColour;
+}
+
+void CHyperLink::autoSize() {
+    if (!hasStyle(autoSizeStyle)) {
+        return;
+    }
+    HWND window = hwnd();
+    RECT frame{};
+    RECT client{};
+    GetWindowRect(window, &frame);
+    MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&frame), 2);
+    GetClientRect(window, &client);
+    const std::string text = windowText(window);
+    SIZE extent{};
+    HDC dc = GetDC(window);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, previous);
+    ReleaseDC(window, dc);
+
+    const LONG style = GetWindowLongW(window, GWL_STYLE);
+    RECT fitted = frame;
+    if ((style & SS_CENTERIMAGE) != 0) {
+        const LONG shrink = (frame.bottom - frame.top - extent.cy) / 2;
+        fitted.top += shrink;
+        fitted.bottom -= shrink;
+    } else {
+        fitted.bottom = fitted.top + extent.cy;
+    }
+    if ((style & SS_TYPEMASK) == SS_CENTER) {
+        const LONG shrink = (frame.right - frame.left - extent.cx) / 2;
+        fitted.left += shrink;
+        fitted.right -= shrink;
+    } else if ((style & SS_TYPEMASK) == SS_RIGHT) {
+        fitted.left = fitted.right - extent.cx;
+    } else {
+        fitted.right = fitted.left + extent.cx;
+    }
+    // The borders keep their size.
+    const LONG borderWidth = frame.right - frame.left - client.right;
+    const LONG borderHeight = frame.bottom - frame.top - client.bottom;
+    MoveWindow(window, fitted.left, fitted.top, fitted.right - fitted.left + borderWidth,
+               fitted.bottom - fitted.top + borderHeight, TRUE);
+}
+
+void CHyperLink::invalidate() {
+    if (hwnd() != nullptr) {
+        InvalidateRect(hwnd(), nullptr, TRUE);
+    }
+}
+
+void CHyperLink::releaseFont() {
+    if (font_ != nullptr) {
+        DeleteObject(font_);
+        font_ = nullptr;
+    }
+}
+
+HCURSOR CHyperLink::handCursor() {
+    // Loaded once for every link of the process and never freed.
+    static const HCURSOR cursor = [] {
+        HCURSOR help = cursorOfHelpProgram();
+        return help != nullptr ? help : LoadCursorA(nullptr, IDC_HAND);
+    }();
+    return cursor;
+}
+
+} // namespace kestrum

@@ -1,0 +1,116 @@
+#include "shell/framework/Dialog.h"
+
+#include "shell/framework/Application.h"
+#include "shell/framework/SubclassedWindow.h"
+
+namespace kestrum {
+
+CDialog::CDialog(int templateId) : templateId_(templateId) {}
+
+CDialog::~CDialog() {
+    if (hwnd_ != nullptr) {
+        DestroyWindow(hwnd_);
+    }
+}
+
+bool CDialog::create(HWND owner) {
+    CApplication* application = CApplication::current();
+    if (owner == nullptr && application != nullptr && application->mainWindow() != nullptr &&
+        application->mainWindow() != this) {
+        owner = application->mainWindow()->hwnd();
+    }
+    // The procedure stores this object on WM_INITDIALOG, before any control notification.
+    CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner, dialogProc,
+                       reinterpret_cast<LPARAM>(this));
+    return hwnd_ != nullptr;
+}
+
+CDialog* CDialog::fromHandle(HWND window) {
+    return reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+}
+
+bool CDialog::routeCommand(int id, int code) {
+    if (onCommand(id, code)) {
+        return true;
+    }
+    CDialog* owner = fromHandle(GetWindow(hwnd_, GW_OWNER));
+    if (owner != nullptr) {
+        return owner->routeCommand(id, code);
+    }
+    CApplication* application = CApplication::current();
+    return application != nullptr && application->onCommand(id);
+}
+
+bool CDialog::onMessage(UINT, WPARAM, LPARAM, INT_PTR&) {
+    return false;
+}
+
+bool CDialog::onCommand(int, int) {
+    return false;
+}
+
+INT_PTR CALLBACK CDialog::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* dialog = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        dialog->hwnd_ = window;
+        if (CApplication::current() != nullptr) {
+            CApplication::current()->addModeless(window);
+        }
+        if (!dialog->onInitDialog()) {
+            DestroyWindow(window);
+            return FALSE;
+        }
+        return TRUE;
+    }
+    CDialog* dialog = fromHandle(window);
+    if (dialog == nullptr) {
+        return FALSE;
+    }
+    if (message == WM_NCDESTROY) {
+        if (CApplication::current() != nullptr) {
+            CApplication::current()->removeModeless(window);
+        }
+        SetWindowLongPtrA(window, DWLP_USER, 0);
+        dialog->hwnd_ = nullptr;
+        return FALSE;
+    }
+    return dialog->handle(message, wParam, lParam);
+}
+
+INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DRAWITEM:
+    case WM_COMMAND:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+        LRESULT reflected = 0;
+        if (reflectToChild(hwnd_, message, wParam, lParam, reflected)) {
+            if (message == WM_DRAWITEM || message == WM_COMMAND) {
+                SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, reflected);
+                return TRUE;
+            }
+            // A WM_CTLCOLOR* result is the brush itself.
+            return static_cast<INT_PTR>(reflected);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    INT_PTR result = 0;
+    if (onMessage(message, wParam, lParam, result)) {
+        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+    if (message == WM_COMMAND) {
+        return routeCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
+    }
+    CApplication* application = CApplication::current();
+    if (message >= WM_APP && application != nullptr && application->mainWindow() == this) {
+        return application->onAppMessage(message, wParam, lParam) ? TRUE : FALSE;
+    }
+    return FALSE;
+}
+
+} // namespace kestrum
