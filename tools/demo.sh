@@ -41,8 +41,8 @@ exe="$root/build/windows/shell/kestrum.exe"
 reader="$root/build/windows/tests/e2e/kestrum-window-reader.exe"
 pictures="$root/build/demo"
 
-# shellcheck source=../tests/e2e/network.sh
-. "$root/tests/e2e/network.sh"
+# shellcheck source=sandbox/network.sh
+. "$root/tools/sandbox/network.sh"
 make_network
 start_gateway
 
@@ -94,14 +94,14 @@ while [ "$SECONDS" -lt "$end" ]; do
     length=$((end - SECONDS < send_seconds ? end - SECONDS : send_seconds))
     [ "$length" -gt 0 ] || break
     traffic=()
-    ip netns exec "$lan" python3 tests/e2e/traffic.py sink 9000 $((length + 1)) &
+    ip netns exec "$lan" python3 tools/sandbox/traffic.py sink 9000 $((length + 1)) &
     traffic+=($!)
-    ip netns exec "$wan" python3 tests/e2e/traffic.py sink 9000 $((length + 1)) &
+    ip netns exec "$wan" python3 tools/sandbox/traffic.py sink 9000 $((length + 1)) &
     traffic+=($!)
     sleep 0.3
-    ip netns exec "$wan" python3 tests/e2e/traffic.py send 192.168.77.2 9000 1000 "$down" "$length" >/dev/null &
+    ip netns exec "$wan" python3 tools/sandbox/traffic.py send 192.168.77.2 9000 1000 "$down" "$length" >/dev/null &
     traffic+=($!)
-    ip netns exec "$lan" python3 tests/e2e/traffic.py send 10.77.0.2 9000 1000 "$up" "$length" >/dev/null &
+    ip netns exec "$lan" python3 tools/sandbox/traffic.py send 10.77.0.2 9000 1000 "$up" "$length" >/dev/null &
     traffic+=($!)
     sleep $((length / 2 + 1))
     printf 'sending %5d B/s down, %5d B/s up; the window shows: ' "$down" "$up"

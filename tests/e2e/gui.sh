@@ -8,8 +8,9 @@
 #
 #   tests/e2e/gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR
 #
-# Needs root, Wine, Xvfb and ImageMagick. The network is that of network.sh; the display and the
-# Wine session are started inside the LAN namespace, so the program's sockets live there.
+# Needs root, Wine, Xvfb and ImageMagick. The network is that of tools/sandbox/network.sh; the
+# display and the Wine session are started inside the LAN namespace, so the program's sockets
+# live there.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -26,8 +27,8 @@ fail() {
     exit 1
 }
 
-# shellcheck source=network.sh
-. "$here/network.sh"
+# shellcheck source=../../tools/sandbox/network.sh
+. "$here/../../tools/sandbox/network.sh"
 require_network_tools
 for tool in wine wineserver Xvfb import; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"

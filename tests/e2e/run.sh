@@ -5,7 +5,7 @@
 #   tests/e2e/run.sh BUILD_DIR [WINDOWS_BUILD_DIR]
 #
 # BUILD_DIR holds tools/kestrum-probe. With WINDOWS_BUILD_DIR, tools/kestrum-probe.exe is measured
-# the same way under Wine. Needs root. The network is that of network.sh.
+# the same way under Wine. Needs root. The network is that of tools/sandbox/network.sh.
 #
 set -euo pipefail
 
@@ -24,8 +24,8 @@ fail() {
     exit 1
 }
 
-# shellcheck source=network.sh
-. "$here/network.sh"
+# shellcheck source=../../tools/sandbox/network.sh
+. "$here/../../tools/sandbox/network.sh"
 require_network_tools
 [ -x "$probe" ] || fail "no probe at $probe"
 

@@ -5,7 +5,7 @@ namespace kestrum::test {
 // The one guard of every test that multicasts, which must never reach a real network.
 
 // True only inside a network namespace whose only interface is loopback, made by the namespace
-// runner (tests/upnp/ssdp-namespace.sh sets its marker) or by enterPrivateNetwork.
+// runner (tests/support/ssdp-namespace.sh sets its marker) or by enterPrivateNetwork.
 bool insideOwnNetworkNamespace();
 
 // Natively and as root, moves the calling process (from the calling thread on) into a network

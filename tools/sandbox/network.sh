@@ -1,4 +1,4 @@
-# Shared set-up of the end-to-end tests, sourced by run.sh and gui.sh: three network namespaces
+# Shared set-up of the end-to-end tests and the demo, sourced by them: three network namespaces
 # with the real gateway daemon (miniupnpd) between them, and traffic of known size through its
 # WAN interface. Everything lives inside the namespaces made here and removed on exit, so no
 # datagram (multicast included) reaches a real network:
@@ -7,7 +7,7 @@
 #
 # The sourcing script sets friendly_name and send_seconds, and defines fail().
 
-e2e_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+sandbox_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
 require_network_tools() {
     [ "$(id -u)" = 0 ] || fail "needs root for network namespaces"
@@ -131,11 +131,11 @@ send_phase() { # direction(rx|tx) plan rate_bytes_per_second
     else
         sink_ns=$wan send_ns=$lan target=10.77.0.2
     fi
-    ip netns exec "$sink_ns" python3 "$e2e_dir/traffic.py" sink 9000 $((send_seconds + 5)) &
+    ip netns exec "$sink_ns" python3 "$sandbox_dir/traffic.py" sink 9000 $((send_seconds + 5)) &
     local sink=$!
     sleep 0.5
     before=$(wan_counter "$direction")
-    result=$(in_ns "$send_ns" python3 "$e2e_dir/traffic.py" send "$target" 9000 1000 "$rate" "$send_seconds")
+    result=$(in_ns "$send_ns" python3 "$sandbox_dir/traffic.py" send "$target" 9000 1000 "$rate" "$send_seconds")
     after=$(wan_counter "$direction")
     kill "$sink" 2>/dev/null || true
     wait "$sink" 2>/dev/null || true
