@@ -4,14 +4,21 @@
 
 namespace kestrum {
 
+class CMonitorApp;
+
 // The application's main window, never shown: it owns the monitor window and the about box, so
-// that they get no taskbar button, and receives the monitor's posted updates.
+// that they get no taskbar button. As the main window it answers the requests to end: a close
+// sent by an installer or the restart manager, and the end of the session.
 class CHiddenOwnerDialog : public CDialog {
 public:
-    CHiddenOwnerDialog();
+    explicit CHiddenOwnerDialog(CMonitorApp& application);
 
 protected:
     bool onInitDialog() override;
+    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
+
+private:
+    CMonitorApp& application_;
 };
 
 } // namespace kestrum

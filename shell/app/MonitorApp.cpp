@@ -11,7 +11,7 @@ namespace kestrum {
 
 CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell)
     : CApplication(IDS_PRODUCT_NAME), monitor_(refreshPeriod_, notifier_),
-      buildStamp_(kestrum::buildStamp(buildDate)), tray_(trayShell) {}
+      buildStamp_(kestrum::buildStamp(buildDate)), tray_(trayShell), owner_(*this) {}
 
 CMonitorApp::~CMonitorApp() {
     // Not virtual here: the monitor must be stopped before it is destroyed.
@@ -47,14 +47,13 @@ bool CMonitorApp::initInstance() {
     }
     owner_.show(SW_HIDE);
     setMainWindow(&owner_);
-    // From here the monitor's updates, also one posted already, reach the
-    // user-interface thread.
-    notifier_.setWindow(owner_.hwnd());
 
     monitorWindow_ = std::make_unique<CMonitorDialog>(*this);
     if (!monitorWindow_->create()) {
         return false;
     }
+    // From here the monitor's updates, also one posted already, reach the window.
+    notifier_.setWindow(monitorWindow_->hwnd());
     monitorWindow_->show(SW_SHOW);
 
     char tooltip[64];
@@ -82,17 +81,8 @@ void CMonitorApp::fail(int messageId) {
     messageBox(nullptr, loadString(messageId, text, sizeof text), MB_OK | MB_ICONSTOP);
 }
 
-bool CMonitorApp::onCommand(int id) {
-    if (id != ID_TRAY_EXIT) {
-        return false;
-    }
-    exit();
-    return true;
-}
-
 void CMonitorApp::exit() {
-    // The program disappears at once; the monitor may take up to a refresh period
-    // to stop.
+    // The program disappears at once; the monitor then stops within a moment.
     if (monitorWindow_ != nullptr) {
         monitorWindow_->show(SW_HIDE);
         monitorWindow_->aboutBox().show(SW_HIDE);
@@ -103,16 +93,6 @@ void CMonitorApp::exit() {
         monitorStarted_ = false;
     }
     PostQuitMessage(0);
-}
-
-bool CMonitorApp::onAppMessage(UINT message, WPARAM, LPARAM) {
-    if (message != WM_MONITOR_UPDATE) {
-        return false;
-    }
-    if (monitorWindow_ != nullptr) {
-        monitorWindow_->update();
-    }
-    return true;
 }
 
 bool CMonitorApp::startSockets() {

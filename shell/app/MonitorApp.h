@@ -16,17 +16,13 @@
 namespace kestrum {
 
 // Kestrum's application object: starts sockets, the gateway monitor, the hidden
-// owner, the monitor window and the tray icon; routes the monitor's updates to
-// the window; Exit.
+// owner, the monitor window and the tray icon; ends the program.
 class CMonitorApp : public CApplication {
 public:
     // buildDate: the compiler's date text of the executable, as "Oct 13 2004".
     // Null tray shell: the real one.
     explicit CMonitorApp(const char* buildDate, TrayShell* trayShell = nullptr);
     ~CMonitorApp() override;
-
-    bool onCommand(int id) override;
-    bool onAppMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     RefreshPeriod& refreshPeriod() { return refreshPeriod_; }
     const String& buildStamp() const { return buildStamp_; }
@@ -40,6 +36,10 @@ public:
 
     // Start-up, without the message loop.
     bool initInstance() override;
+    // Exit, from the tray menu, a close request or the end of the session: the window and
+    // the icon go at once, then the monitor stops and the message loop ends. A second request
+    // finds nothing left to do.
+    void exit();
 
 protected:
     int exitInstance(int exitCode) override;
@@ -52,7 +52,6 @@ protected:
     virtual void stopMonitor();
 
 private:
-    void exit();
     void fail(int messageId);
 
     RefreshPeriod refreshPeriod_;

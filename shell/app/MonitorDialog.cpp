@@ -143,6 +143,9 @@ void CMonitorDialog::open() {
 
 bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
     switch (message) {
+    case WM_MONITOR_UPDATE:
+        update();
+        return true;
     case WM_TRAY_NOTIFY:
         onTrayNotify(wParam, lParam);
         return true;
@@ -171,6 +174,9 @@ bool CMonitorDialog::onCommand(int id, int) {
         return true;
     case ID_TRAY_ABOUT:
         aboutBox_.show(SW_SHOW);
+        return true;
+    case ID_TRAY_EXIT:
+        application_.exit();
         return true;
     case IDOK:
     case IDCANCEL:

@@ -2,6 +2,7 @@
 
 #include "monitor/MonitorDisplay.h"
 #include "shell/app/AboutDialog.h"
+#include "shell/app/AppMessages.h"
 #include "shell/controls/HyperLink.h"
 #include "shell/controls/SegmentDisplay.h"
 #include "shell/controls/StyledButton.h"
@@ -16,9 +17,6 @@ namespace kestrum {
 
 class CMonitorApp;
 
-// The tray icon's callback message; a window message, so it may share
-// WM_MONITOR_UPDATE's number.
-constexpr UINT WM_TRAY_NOTIFY = 0x8001;
 // The tray icon's ID within the program.
 constexpr UINT trayIconId = 131;
 

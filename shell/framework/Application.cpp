@@ -77,14 +77,6 @@ void CApplication::removeModeless(HWND dialog) {
     modeless_.erase(std::remove(modeless_.begin(), modeless_.end(), dialog), modeless_.end());
 }
 
-bool CApplication::onCommand(int) {
-    return false;
-}
-
-bool CApplication::onAppMessage(UINT, WPARAM, LPARAM) {
-    return false;
-}
-
 int CApplication::messageBox(HWND owner, const char* text, UINT type) {
     char title[64];
     return MessageBoxA(owner, text, loadString(titleString_, title, sizeof title), type);

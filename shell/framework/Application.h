@@ -8,8 +8,7 @@ namespace kestrum {
 class CDialog;
 
 // The application object of the small dialog framework: one per process. It runs the message
-// loop, lets the modeless dialogs handle their keyboard navigation, and is the last stop of
-// commands and application messages that no window handled.
+// loop and lets the modeless dialogs handle their keyboard navigation.
 class CApplication {
 public:
     // titleString: the string resource that titles the program's message boxes.
@@ -28,8 +27,7 @@ public:
     // Handles every message already queued, without waiting for more; false after WM_QUIT.
     bool pumpPending();
 
-    // The never-shown owner of the application's windows; it also receives the application's
-    // posted messages (WM_APP and above) and hands them to onAppMessage.
+    // The never-shown owner of the application's windows.
     CDialog* mainWindow() const { return mainWindow_; }
     void setMainWindow(CDialog* window) { mainWindow_ = window; }
 
@@ -37,10 +35,6 @@ public:
     void addModeless(HWND dialog);
     void removeModeless(HWND dialog);
 
-    // A command that neither the window nor its owners handled; true when handled.
-    virtual bool onCommand(int id);
-    // A posted application message that reached the main window; true when handled.
-    virtual bool onAppMessage(UINT message, WPARAM wParam, LPARAM lParam);
     // Every message box of the program goes through here.
     virtual int messageBox(HWND owner, const char* text, UINT type);
     // A string resource of the program, empty when it has none.

@@ -29,18 +29,6 @@ CDialog* CDialog::fromHandle(HWND window) {
     return reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
 }
 
-bool CDialog::routeCommand(int id, int code) {
-    if (onCommand(id, code)) {
-        return true;
-    }
-    CDialog* owner = fromHandle(GetWindow(hwnd_, GW_OWNER));
-    if (owner != nullptr) {
-        return owner->routeCommand(id, code);
-    }
-    CApplication* application = CApplication::current();
-    return application != nullptr && application->onCommand(id);
-}
-
 bool CDialog::onMessage(UINT, WPARAM, LPARAM, INT_PTR&) {
     return false;
 }
@@ -104,11 +92,7 @@ INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     }
     if (message == WM_COMMAND) {
-        return routeCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
-    }
-    CApplication* application = CApplication::current();
-    if (message >= WM_APP && application != nullptr && application->mainWindow() == this) {
-        return application->onAppMessage(message, wParam, lParam) ? TRUE : FALSE;
+        return onCommand(LOWORD(wParam), HIWORD(wParam)) ? TRUE : FALSE;
     }
     return FALSE;
 }

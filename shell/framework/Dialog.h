@@ -5,8 +5,8 @@
 namespace kestrum {
 
 // A modeless dialog built from a dialog resource. The dialog procedure reflects the controls'
-// notifications to them, then hands each message to onMessage; commands go to onCommand, and
-// those it does not handle travel on to the owner dialog and then to the application.
+// notifications to them, then hands each message to onMessage, and commands to onCommand: a
+// message is handled by the window that receives it.
 class CDialog {
 public:
     explicit CDialog(int templateId);
@@ -21,9 +21,6 @@ public:
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
     void show(int command) const { ShowWindow(hwnd_, command); }
     bool visible() const { return IsWindowVisible(hwnd_) != FALSE; }
-
-    // Returns true when this dialog, an owner or the application handled the command.
-    bool routeCommand(int id, int code);
 
     static CDialog* fromHandle(HWND window);
 

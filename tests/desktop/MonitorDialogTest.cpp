@@ -26,12 +26,12 @@ protected:
     std::string text(int id) const { return DesktopTestApp::windowText(item(id)); }
     std::wstring wideText(int id) const { return DesktopTestApp::wideWindowText(item(id)); }
 
-    // One WM_MONITOR_UPDATE, posted as the monitor posts it and routed by the application.
+    // One WM_MONITOR_UPDATE, posted to the window as the monitor posts it.
     void update(const char* status, std::uint32_t received, std::uint32_t sent, bool published,
                 std::int64_t milliseconds = 1000) {
         app_.clock += milliseconds;
         app_.snapshot = {status, received, sent, published};
-        PostMessageA(app_.hiddenOwner().hwnd(), WM_MONITOR_UPDATE, 0, 0);
+        PostMessageA(window_->hwnd(), WM_MONITOR_UPDATE, 0, 0);
         app_.pump();
     }
 
@@ -110,7 +110,7 @@ TEST_F(MonitorDialogTest, UpdatePostedDuringAModalLoopStillArrives) {
     // The tray menu runs a modal loop; a thread message would be lost in it.
     SetTimer(window_->hwnd(), 1, 10, [](HWND window, UINT, UINT_PTR id, DWORD) {
         KillTimer(window, id);
-        PostMessageA(CApplication::current()->mainWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
+        PostMessageA(window, WM_MONITOR_UPDATE, 0, 0);
         SetTimer(window, id, 50, [](HWND, UINT, UINT_PTR, DWORD) { EndMenu(); });
     });
     app_.snapshot.statusText = "During the menu";

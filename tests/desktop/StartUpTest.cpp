@@ -49,7 +49,7 @@ TEST(StartUp, SocketsThenMonitorThenWindowsThenTrayIcon) {
     EXPECT_EQ(add.window, monitor->hwnd());
     EXPECT_EQ(add.tooltip, L"Kestrum");
     EXPECT_EQ(app.tray().record().uID, 131u);
-    EXPECT_EQ(app.tray().record().uCallbackMessage, 0x8001u);
+    EXPECT_EQ(app.tray().record().uCallbackMessage, WM_TRAY_NOTIFY);
     EXPECT_NE(add.icon, nullptr);
 
     // The system menu carries "&About..." after a separator.
@@ -120,28 +120,70 @@ TEST(StartUp, MonitorThreadFailureShowsAMessageAndEndsInOrder) {
     EXPECT_TRUE(app.shell.calls.empty());
 }
 
+// Every way the program is asked to end: the tray menu's Exit, a close request to the main
+// window (installers, the restart manager), and the end of the session.
 TEST(Exit, HidesAndRemovesTheIconFirstThenStopsTheMonitorThenEndsTheLoop) {
+    enum class To { MonitorWindow, MainWindow };
+    const struct {
+        const char* name;
+        To to;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    } requests[] = {
+        {"tray menu Exit", To::MonitorWindow, WM_COMMAND, ID_TRAY_EXIT, 0},
+        {"close request", To::MainWindow, WM_CLOSE, 0, 0},
+        {"restart manager", To::MainWindow, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP},
+        {"log off", To::MainWindow, WM_ENDSESSION, TRUE, static_cast<LPARAM>(ENDSESSION_LOGOFF)},
+        {"shut down", To::MainWindow, WM_ENDSESSION, TRUE, 0},
+    };
+    for (const auto& request : requests) {
+        SCOPED_TRACE(request.name);
+        DesktopTestApp app;
+        ASSERT_TRUE(app.start());
+        CMonitorDialog& monitor = *app.monitorWindow();
+        ASSERT_TRUE(app.pump());
+        SendMessageA(monitor.hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
+        EXPECT_TRUE(monitor.aboutBox().visible());
+        const DWORD monitorThread = app.idleMonitor.threadId();
+        ASSERT_NE(monitorThread, 0u);
+
+        HWND target = request.to == To::MainWindow ? app.hiddenOwner().hwnd() : monitor.hwnd();
+        // The session may end: nothing is stored, so the answer is always yes, and asking
+        // changes nothing yet.
+        EXPECT_EQ(SendMessageA(target, WM_QUERYENDSESSION, 0, request.lParam), TRUE);
+        EXPECT_TRUE(monitor.visible());
+        SendMessageA(target, request.message, request.wParam, request.lParam);
+        // Everything is done when the request returns: after the end of a session the process
+        // may be ended at any moment.
+        EXPECT_FALSE(monitor.visible());
+        EXPECT_FALSE(monitor.aboutBox().visible());
+        EXPECT_EQ(app.shell.count(NIM_DELETE), 1);
+        EXPECT_EQ(app.shell.calls.back().message, static_cast<DWORD>(NIM_DELETE));
+        EXPECT_EQ(app.idleMonitor.state(), WorkerThread::State::Finished);
+        EXPECT_FALSE(threadExists(monitorThread));
+
+        // A second request in the same run changes nothing.
+        SendMessageA(app.hiddenOwner().hwnd(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(app.messageLoop(), 0);
+        EXPECT_EQ(app.finish(0), 0);
+        EXPECT_EQ(app.steps,
+                  (Steps{"sockets", "monitor", "stop monitor, icon gone", "stop sockets"}));
+        EXPECT_EQ(app.shell.count(NIM_DELETE), 1);
+    }
+}
+
+TEST(Exit, ACancelledSessionEndKeepsTheProgramRunning) {
     DesktopTestApp app;
     ASSERT_TRUE(app.start());
-    CMonitorDialog& monitor = *app.monitorWindow();
-    ASSERT_TRUE(app.pump());
-    SendMessageA(monitor.hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
-    EXPECT_TRUE(monitor.aboutBox().visible());
-    const DWORD monitorThread = app.idleMonitor.threadId();
-    ASSERT_NE(monitorThread, 0u);
-
-    // The tray menu's command reaches the application through the window and its owner.
-    PostMessageA(monitor.hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    SendMessageA(app.hiddenOwner().hwnd(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_TRUE(app.pump());
+    EXPECT_TRUE(app.monitorWindow()->visible());
+    EXPECT_EQ(app.shell.count(NIM_DELETE), 0);
+    EXPECT_NE(app.idleMonitor.state(), WorkerThread::State::Finished);
+    PostMessageA(app.monitorWindow()->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_EQ(app.messageLoop(), 0);
-    EXPECT_EQ(app.finish(0), 0);
-
-    EXPECT_FALSE(monitor.visible());
-    EXPECT_FALSE(monitor.aboutBox().visible());
-    EXPECT_EQ(app.steps, (Steps{"sockets", "monitor", "stop monitor, icon gone", "stop sockets"}));
-    EXPECT_EQ(app.shell.count(NIM_DELETE), 1);
-    EXPECT_EQ(app.shell.calls.back().message, static_cast<DWORD>(NIM_DELETE));
-    EXPECT_EQ(app.idleMonitor.state(), WorkerThread::State::Finished);
-    EXPECT_FALSE(threadExists(monitorThread));
+    app.finish(0);
 }
 
 } // namespace

@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr UINT trayNotify = 0x8001;
+constexpr UINT trayNotify = WM_APP + 2; // the program's tray callback message
 constexpr WPARAM trayIconId = 131;
 
 HWND findMonitorWindow() {
