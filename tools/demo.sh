@@ -37,7 +37,7 @@ fi
 echo "Building kestrum.exe..."
 cmake --preset windows >/dev/null
 cmake --build build/windows --target kestrum kestrum-window-reader -j2 >/dev/null
-exe="$root/build/windows/shell/kestrum.exe"
+exe="$root/build/windows/shell/app/kestrum.exe"
 reader="$root/build/windows/tests/e2e/kestrum-window-reader.exe"
 pictures="$root/build/demo"
 
