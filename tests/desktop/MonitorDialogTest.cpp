@@ -280,7 +280,6 @@ TEST_F(MonitorDialogTest, AboutOpensCentredOnTheWindowAndComesToTheFront) {
     } cases[] = {
         {"middle", (work.left + work.right) / 2 - 100, (work.top + work.bottom) / 2 - 100, true},
         {"bottom right", work.right, work.bottom, false},
-        {"top left", work.left, work.top, false},
     };
     CAboutDialog& about = window_->aboutBox();
     for (const auto& c : cases) {
