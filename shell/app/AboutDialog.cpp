@@ -1,6 +1,7 @@
 #include "shell/app/AboutDialog.h"
 
 #include "shell/app/ResourceIds.h"
+#include "shell/app/WindowPlacement.h"
 
 #include <string>
 
@@ -21,6 +22,15 @@ bool CAboutDialog::onInitDialog() {
     version += buildStamp_.c_str();
     SetWindowTextA(versionText_, version.c_str());
     return true;
+}
+
+void CAboutDialog::open(HWND over) {
+    if (!visible()) {
+        centreOn(hwnd(), over);
+    }
+    show(SW_SHOW);
+    // Also when it is open already but behind another window.
+    SetForegroundWindow(hwnd());
 }
 
 bool CAboutDialog::onMessage(UINT message, WPARAM, LPARAM, INT_PTR&) {

@@ -17,6 +17,9 @@ class CAboutDialog : public CDialog {
 public:
     explicit CAboutDialog(const String& buildStamp);
 
+    // Shows the box in front, centred on `over` when it was hidden.
+    void open(HWND over);
+
 protected:
     bool onInitDialog() override;
     bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;

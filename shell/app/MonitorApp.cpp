@@ -6,6 +6,7 @@
 #include "shell/app/ResourceIds.h"
 
 #include <commctrl.h>
+#include <objbase.h>
 
 namespace kestrum {
 
@@ -24,6 +25,9 @@ std::int64_t CMonitorApp::now() const {
 }
 
 bool CMonitorApp::initInstance() {
+    // The links open addresses through the shell, which wants COM on the calling thread.
+    comInitialized_ =
+        SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
     if (!startSockets()) {
         fail(IDS_SOCKETS_FAILED);
         return false;
@@ -57,9 +61,9 @@ bool CMonitorApp::initInstance() {
     monitorWindow_->show(SW_SHOW);
 
     char tooltip[64];
-    HICON icon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
     tray_.create(monitorWindow_->hwnd(), WM_TRAY_NOTIFY,
-                 loadString(IDS_PRODUCT_NAME, tooltip, sizeof tooltip), icon, trayIconId);
+                 loadString(IDS_PRODUCT_NAME, tooltip, sizeof tooltip), IDI_APPLICATION_ICON,
+                 trayIconId);
     return true;
 }
 
@@ -72,6 +76,10 @@ int CMonitorApp::exitInstance(int exitCode) {
     if (socketsStarted_) {
         stopSockets();
         socketsStarted_ = false;
+    }
+    if (comInitialized_) {
+        CoUninitialize();
+        comInitialized_ = false;
     }
     return exitCode;
 }

@@ -63,6 +63,7 @@ private:
     std::unique_ptr<CMonitorDialog> monitorWindow_;
     bool socketsStarted_ = false;
     bool monitorStarted_ = false;
+    bool comInitialized_ = false;
 };
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 
 #include "shell/app/MonitorApp.h"
 #include "shell/app/ResourceIds.h"
+#include "shell/app/WindowPlacement.h"
 #include "shell/framework/DataExchange.h"
 
 namespace kestrum {
@@ -61,9 +62,7 @@ bool CMonitorDialog::onInitDialog() {
         AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
     }
 
-    icon_ = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APPLICATION_ICON));
-    SendMessageA(hwnd(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
-    SendMessageA(hwnd(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    icons_.apply(hwnd(), IDI_APPLICATION_ICON);
 
     aboutBox_.create();
 
@@ -88,6 +87,7 @@ bool CMonitorDialog::onInitDialog() {
 
     showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
     showUnsigned(hwnd(), IDC_REFRESH_EDIT, application_.refreshPeriod().get());
+    placeNearNotificationArea(hwnd());
     return true;
 }
 
@@ -113,7 +113,7 @@ void CMonitorDialog::update() {
         receivedReadout_.setValue(static_cast<int>(shown.received));
         sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
         sentReadout_.setValue(static_cast<int>(shown.sent));
-        application_.tray().setIcon(shown.iconResource);
+        application_.tray().setIcon(trayIconForLevel(shown.trafficLevel));
     }
     if (shown.setsTooltip) {
         application_.tray().setTooltipText(shown.tooltip.c_str());
@@ -152,7 +152,7 @@ bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_SYSCOMMAND:
         // The system reserves the low four bits of a command.
         if ((wParam & 0xFFF0) == IDM_ABOUTBOX) {
-            aboutBox_.show(SW_SHOW);
+            aboutBox_.open(hwnd());
             return true;
         }
         return false;
@@ -173,7 +173,7 @@ bool CMonitorDialog::onCommand(int id, int) {
         open();
         return true;
     case ID_TRAY_ABOUT:
-        aboutBox_.show(SW_SHOW);
+        aboutBox_.open(hwnd());
         return true;
     case ID_TRAY_EXIT:
         application_.exit();

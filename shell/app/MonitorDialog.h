@@ -3,6 +3,7 @@
 #include "monitor/MonitorDisplay.h"
 #include "shell/app/AboutDialog.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/Icons.h"
 #include "shell/controls/HyperLink.h"
 #include "shell/controls/SegmentDisplay.h"
 #include "shell/controls/StyledButton.h"
@@ -67,7 +68,7 @@ private:
     CTrafficGraph receivedGraph_;
     CTrafficGraph sentGraph_;
     std::uint32_t graphScale_ = initialScale;
-    HICON icon_ = nullptr;
+    CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
 };

@@ -1,6 +1,9 @@
 #include "shell/app/SystemTray.h"
 
+#include "shell/app/Icons.h"
 #include "shell/framework/TextConversion.h"
+
+#include <algorithm>
 
 namespace kestrum {
 
@@ -28,8 +31,8 @@ UINT CSystemTray::taskbarCreatedMessage() {
     return message;
 }
 
-bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* tooltip, HICON icon,
-                         UINT id) {
+bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* tooltip,
+                         int iconResource, UINT id) {
     enabled_ = LOBYTE(LOWORD(GetVersion())) >= 4;
     if (!enabled_) {
         return false;
@@ -43,65 +46,57 @@ bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* to
                               GetModuleHandleA(nullptr), nullptr);
     if (window_ != nullptr) {
         SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        // Run elevated, the program would otherwise never hear from a new Explorer.
+        ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     }
-    taskbarCreatedMessage();
+    // The hidden window sits on the primary monitor, beside the notification area.
+    iconSize_ = iconMetricForWindow(SM_CXSMICON, window_);
 
     record_.hWnd = notifyWindow != nullptr ? notifyWindow : window_;
     record_.uID = id;
-    record_.hIcon = icon;
-    record_.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record_.hIcon = icon(iconResource);
+    iconResource_ = iconResource;
     record_.uCallbackMessage = callbackMessage;
     copyTooltip(tooltip);
-    hidden_ = false;
-    creationFlags_ = record_.uFlags;
-
-    const bool added = shell_.notifyIcon(NIM_ADD, record_);
-    removed_ = hidden_ = showPending_ = !added;
-    return added;
-}
-
-bool CSystemTray::setIcon(HICON icon) {
-    if (!enabled_) {
-        return false;
-    }
-    record_.uFlags = NIF_ICON;
-    record_.hIcon = icon;
-    return hidden_ || modify();
+    creationFlags_ = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    return install();
 }
 
 bool CSystemTray::setIcon(int resourceId) {
-    HICON icon =
-        static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
-                                      IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
-    if (icon == nullptr) {
+    if (!enabled_) {
         return false;
     }
-    const bool result = setIcon(icon);
-    // The record keeps the handle for a later re-add, so it lives until the next one.
-    if (ownedIcon_ != nullptr) {
-        DestroyIcon(ownedIcon_);
+    HICON loaded = icon(resourceId);
+    if (loaded == nullptr) {
+        return false;
     }
-    ownedIcon_ = icon;
-    return result;
+    iconResource_ = resourceId;
+    record_.hIcon = loaded;
+    return hidden_ || loaded == shellIcon_ || send(NIM_MODIFY, NIF_ICON);
 }
 
 bool CSystemTray::setTooltipText(const char* text) {
     if (!enabled_) {
         return false;
     }
-    record_.uFlags = NIF_TIP;
     copyTooltip(text);
-    return hidden_ || modify();
+    return hidden_ || shellTooltip_ == record_.szTip || send(NIM_MODIFY, NIF_TIP);
 }
 
 bool CSystemTray::removeIcon() {
     showPending_ = false;
+    stopRetry();
     if (!enabled_ || removed_) {
         return true;
     }
+    // Gone on purpose: nothing more is sent and no new taskbar brings it back. A refused delete
+    // leaves it not removed, so that the next one asks again.
+    hidden_ = true;
     record_.uFlags = 0;
-    if (shell_.notifyIcon(NIM_DELETE, record_)) {
-        hidden_ = removed_ = true;
+    removed_ = shell_.notifyIcon(NIM_DELETE, record_);
+    if (removed_) {
+        shellIcon_ = nullptr;
+        shellTooltip_.clear();
     }
     return removed_;
 }
@@ -112,14 +107,93 @@ void CSystemTray::destroy() {
         DestroyWindow(window_);
         window_ = nullptr;
     }
-    if (ownedIcon_ != nullptr) {
-        DestroyIcon(ownedIcon_);
-        ownedIcon_ = nullptr;
+    destroyIcons(icons_);
+}
+
+// An add fails also for an icon the shell still has (a taskbar that announces itself after a
+// display change, an add that timed out at logon); modifying it then shows it.
+bool CSystemTray::install() {
+    const bool shown = send(NIM_ADD, creationFlags_) || send(NIM_MODIFY, creationFlags_);
+    hidden_ = showPending_ = !shown;
+    removed_ = false; // it may exist even when the shell said no
+    if (shown) {
+        stopRetry();
+    } else {
+        scheduleRetry();
+    }
+    return shown;
+}
+
+void CSystemTray::scheduleRetry() {
+    if (window_ == nullptr) {
+        return;
+    }
+    retryDelay_ = retryDelay_ == 0 ? firstRetryDelay : std::min(2 * retryDelay_, lastRetryDelay);
+    SetTimer(window_, retryTimer, retryDelay_, nullptr);
+}
+
+void CSystemTray::stopRetry() {
+    if (retryDelay_ != 0) {
+        KillTimer(window_, retryTimer);
+        retryDelay_ = 0;
     }
 }
 
-bool CSystemTray::modify() {
-    return shell_.notifyIcon(NIM_MODIFY, record_);
+bool CSystemTray::send(DWORD message, UINT flags) {
+    record_.uFlags = flags;
+    if (!shell_.notifyIcon(message, record_)) {
+        return false;
+    }
+    if ((flags & NIF_ICON) != 0) {
+        shellIcon_ = record_.hIcon;
+    }
+    if ((flags & NIF_TIP) != 0) {
+        shellTooltip_ = record_.szTip;
+    }
+    return true;
+}
+
+HICON CSystemTray::icon(int resourceId) {
+    const auto loaded = std::find_if(icons_.begin(), icons_.end(), [&](const LoadedIcon& icon) {
+        return icon.resourceId == resourceId;
+    });
+    if (loaded != icons_.end()) {
+        return loaded->icon;
+    }
+    HICON icon = loadIcon(resourceId, iconSize_);
+    if (icon != nullptr) {
+        icons_.push_back({resourceId, icon});
+    }
+    return icon;
+}
+
+bool CSystemTray::resizeIcons(int pixels) {
+    if (pixels == iconSize_) {
+        return false;
+    }
+    std::vector<LoadedIcon> old;
+    old.swap(icons_);
+    const int oldSize = iconSize_;
+    iconSize_ = pixels;
+    HICON current = icon(iconResource_);
+    if (current == nullptr) {
+        // Keep the icons that work.
+        icons_.swap(old);
+        iconSize_ = oldSize;
+        return false;
+    }
+    // The shell keeps its own copy; the record must not keep a destroyed handle.
+    record_.hIcon = current;
+    shellIcon_ = nullptr;
+    destroyIcons(old);
+    return true;
+}
+
+void CSystemTray::destroyIcons(std::vector<LoadedIcon>& icons) {
+    for (const LoadedIcon& loaded : icons) {
+        DestroyIcon(loaded.icon);
+    }
+    icons.clear();
 }
 
 void CSystemTray::copyTooltip(const char* text) {
@@ -131,43 +205,65 @@ void CSystemTray::copyTooltip(const char* text) {
 }
 
 void CSystemTray::onTaskbarCreated() {
-    // An icon removed on purpose stays removed; a shown one, or one whose add failed, comes back.
-    if (!enabled_ || (removed_ && !showPending_)) {
+    // An icon removed on purpose stays removed; a shown one, or one not shown yet, comes back.
+    if (!enabled_ || (hidden_ && !showPending_)) {
         return;
     }
-    showPending_ = true;
-    installIfPending();
+    // A change of the primary display's scaling announces a new taskbar too.
+    resizeIcons(iconMetricForWindow(SM_CXSMICON, window_));
+    install();
 }
 
 void CSystemTray::onWorkAreaChanged() {
     // Only an icon that is not shown needs another attempt.
     if (hidden_ && showPending_) {
-        installIfPending();
+        install();
     }
 }
 
-bool CSystemTray::installIfPending() {
-    if (!showPending_) {
-        return false;
+void CSystemTray::onRetryTimer() {
+    KillTimer(window_, retryTimer);
+    if (hidden_ && showPending_) {
+        install();
+    } else {
+        stopRetry();
     }
-    record_.uFlags = creationFlags_;
-    const bool added = shell_.notifyIcon(NIM_ADD, record_);
-    hidden_ = removed_ = showPending_ = !added;
-    return hidden_;
+}
+
+void CSystemTray::onDpiChanged(UINT dpi) {
+    if (resizeIcons(iconMetricForDpi(SM_CXSMICON, dpi)) && !hidden_) {
+        send(NIM_MODIFY, NIF_ICON);
+    }
 }
 
 LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* tray = reinterpret_cast<CSystemTray*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (tray != nullptr && message == taskbarCreatedMessage()) {
+    if (tray == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (message == taskbarCreatedMessage()) {
         tray->onTaskbarCreated();
         return 0;
     }
-    if (tray != nullptr && message == WM_SETTINGCHANGE) {
+    switch (message) {
+    case WM_SETTINGCHANGE: {
         const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
         if (wParam == SPI_SETWORKAREA) {
             tray->onWorkAreaChanged();
         }
         return result;
+    }
+    case WM_TIMER:
+        if (wParam == retryTimer) {
+            tray->onRetryTimer();
+            return 0;
+        }
+        break;
+    case WM_DPICHANGED:
+        tray->onDpiChanged(LOWORD(wParam));
+        return 0;
+    default:
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
+#include <string>
+#include <vector>
 
 namespace kestrum {
 
@@ -15,10 +17,16 @@ public:
 };
 
 // One icon with a tooltip in the notification area. Texts are UTF-8 and reach the shell as
-// UTF-16, so that any gateway name shows correctly.
+// UTF-16, so that any gateway name shows correctly. Icons are the program's icon resources,
+// loaded once each at the small-icon size of the notification area's DPI. Only what differs
+// from what the shell shows is sent. An icon the shell refuses is tried again on the next
+// "TaskbarCreated" and on a timer that backs off from firstRetryDelay to lastRetryDelay.
 class CSystemTray {
 public:
     static constexpr int maximumTooltipBytes = 127;
+    static constexpr UINT firstRetryDelay = 1000; // milliseconds
+    static constexpr UINT lastRetryDelay = 60000;
+    static constexpr UINT_PTR retryTimer = 1;
 
     // Null shell: the real one.
     explicit CSystemTray(TrayShell* shell = nullptr);
@@ -26,11 +34,11 @@ public:
     CSystemTray& operator=(const CSystemTray&) = delete;
     ~CSystemTray();
 
-    // Adds the icon; notifications go to notifyWindow (the tray's own window when null).
-    bool create(HWND notifyWindow, UINT callbackMessage, const char* tooltip, HICON icon, UINT id);
-    // The caller keeps ownership of the icon.
-    bool setIcon(HICON icon);
-    // Loads the icon resource and keeps it until the next icon replaces it.
+    // Adds the icon; notifications go to notifyWindow (the tray's own window when null). False
+    // when the shell refused it; it is then retried.
+    bool create(HWND notifyWindow, UINT callbackMessage, const char* tooltip, int iconResource,
+                UINT id);
+    // False when the icon resource cannot be loaded (nothing changes) or the shell refused it.
     bool setIcon(int resourceId);
     bool setTooltipText(const char* text);
     bool removeIcon();
@@ -42,16 +50,32 @@ public:
     bool showPending() const { return showPending_; }
     const NOTIFYICONDATAW& record() const { return record_; }
     HWND window() const { return window_; }
+    int iconSize() const { return iconSize_; }
+    // The delay of the retry that is due, 0 when none is.
+    UINT retryDelay() const { return retryDelay_; }
 
     // The broadcast a new taskbar sends, registered once per process.
     static UINT taskbarCreatedMessage();
 
 private:
+    struct LoadedIcon {
+        int resourceId;
+        HICON icon;
+    };
+
     static LRESULT CALLBACK windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void onTaskbarCreated();
     void onWorkAreaChanged();
-    bool installIfPending();
-    bool modify();
+    void onRetryTimer();
+    void onDpiChanged(UINT dpi);
+    bool install();
+    void scheduleRetry();
+    void stopRetry();
+    // Sends the record with these flags; on success the shell shows what they cover.
+    bool send(DWORD message, UINT flags);
+    HICON icon(int resourceId);
+    bool resizeIcons(int pixels);
+    static void destroyIcons(std::vector<LoadedIcon>& icons);
     void copyTooltip(const char* text);
 
     TrayShell defaultShell_;
@@ -62,8 +86,14 @@ private:
     bool removed_ = true;
     bool showPending_ = false;
     UINT creationFlags_ = 0;
-    HICON ownedIcon_ = nullptr;
     HWND window_ = nullptr;
+    UINT retryDelay_ = 0;
+    // What the shell shows, as far as it confirmed.
+    HICON shellIcon_ = nullptr;
+    std::wstring shellTooltip_;
+    int iconResource_ = 0;
+    int iconSize_ = 0;
+    std::vector<LoadedIcon> icons_;
 };
 
 } // namespace kestrum

@@ -5,7 +5,7 @@ namespace kestrum::test {
 bool RecordingShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
     calls.push_back(
         {message, record.uFlags, record.hIcon, record.szTip, record.hWnd, record.cbSize});
-    return succeed;
+    return refused.count(message) == 0;
 }
 
 int RecordingShell::count(DWORD message) const {
@@ -14,6 +14,14 @@ int RecordingShell::count(DWORD message) const {
         found += call.message == message ? 1 : 0;
     }
     return found;
+}
+
+std::vector<DWORD> RecordingShell::messages() const {
+    std::vector<DWORD> sent;
+    for (const Call& call : calls) {
+        sent.push_back(call.message);
+    }
+    return sent;
 }
 
 bool IdleMonitor::run() {
@@ -49,6 +57,18 @@ std::wstring DesktopTestApp::wideWindowText(HWND window) {
     wchar_t text[512] = L"";
     SendMessageW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+int DesktopTestApp::iconWidth(HICON icon) {
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP mask{};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return mask.bmWidth;
 }
 
 bool DesktopTestApp::startSockets() {

@@ -3,12 +3,13 @@
 #include "monitor/WorkerThread.h"
 #include "shell/app/MonitorApp.h"
 
+#include <set>
 #include <string>
 #include <vector>
 
 namespace kestrum::test {
 
-// Records every call the tray makes to the shell; the next calls can be made to fail.
+// Records every call the tray makes to the shell; the shell refuses the messages in `refused`.
 class RecordingShell : public TrayShell {
 public:
     struct Call {
@@ -22,9 +23,10 @@ public:
 
     bool notifyIcon(DWORD message, NOTIFYICONDATAW& record) override;
     int count(DWORD message) const;
+    std::vector<DWORD> messages() const;
 
     std::vector<Call> calls;
-    bool succeed = true;
+    std::set<DWORD> refused;
 };
 
 // A worker that only waits to be stopped: the monitor's thread without the network.
@@ -61,6 +63,8 @@ public:
     // A window's text as a screen reader reads it.
     static std::string windowText(HWND window);
     static std::wstring wideWindowText(HWND window);
+    // 0 for no icon.
+    static int iconWidth(HICON icon);
 
     RecordingShell shell;
     IdleMonitor idleMonitor;

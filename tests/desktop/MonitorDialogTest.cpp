@@ -2,6 +2,7 @@
 #include "shell/framework/DataExchange.h"
 #include "tests/desktop/DesktopTestApp.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace kestrum::test {
@@ -45,10 +46,11 @@ protected:
                      reinterpret_cast<LPARAM>(item(IDC_APPLY)));
     }
 
-    void key(WPARAM virtualKey) {
-        SetFocus(item(IDC_REFRESH_EDIT));
-        PostMessageA(item(IDC_REFRESH_EDIT), WM_KEYDOWN, virtualKey, 1);
-        PostMessageA(item(IDC_REFRESH_EDIT), WM_KEYUP, virtualKey, 0xC0000001);
+    // A key pressed and released in an edit, through the message loop as typed.
+    void key(int edit, WPARAM virtualKey) {
+        SetFocus(item(edit));
+        PostMessageA(item(edit), WM_KEYDOWN, virtualKey, 1);
+        PostMessageA(item(edit), WM_KEYUP, virtualKey, 0xC0000001);
         app_.pump();
     }
 
@@ -197,24 +199,111 @@ TEST(MonitorDialogDigits, ReadoutsGetTheDigitsTheScaleNeeds) {
     }
 }
 
-TEST_F(MonitorDialogTest, EscapeEnterAndCloseLeaveTheProgramRunning) {
-    key(VK_ESCAPE);
-    EXPECT_TRUE(window_->visible());
+// Enter in an edit presses the default button, Apply, with Apply's validation; Escape and the
+// dialog's OK and Cancel change nothing.
+TEST_F(MonitorDialogTest, EnterAppliesAndEscapeIsIgnored) {
+    const std::string scaleRange = "Please enter an integer between 1 and 1000000.";
+    const std::string refreshRange = "Please enter an integer between 100 and 10000.";
+    const struct {
+        const char* scale;
+        const char* refresh;
+        int edit;
+        WPARAM key;
+        std::uint32_t expectedScale;
+        std::uint32_t expectedRefresh;
+        std::vector<std::string> messages;
+        int focus;
+    } cases[] = {
+        {"60", "1000", IDC_REFRESH_EDIT, VK_RETURN, 60, 1000, {}, IDC_SCALE_EDIT},
+        {"45", "2000", IDC_SCALE_EDIT, VK_RETURN, 45, 2000, {}, IDC_SCALE_EDIT},
+        {"0", "3000", IDC_REFRESH_EDIT, VK_RETURN, 45, 2000, {scaleRange}, IDC_SCALE_EDIT},
+        {"50", "99", IDC_SCALE_EDIT, VK_RETURN, 45, 2000, {refreshRange}, IDC_REFRESH_EDIT},
+        {"70", "3000", IDC_REFRESH_EDIT, VK_ESCAPE, 45, 2000, {}, IDC_REFRESH_EDIT},
+        {"70", "3000", IDC_SCALE_EDIT, VK_ESCAPE, 45, 2000, {}, IDC_SCALE_EDIT},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.scale) + " / " + c.refresh);
+        app_.messages.clear();
+        setEdits(c.scale, c.refresh);
+        key(c.edit, c.key);
+        EXPECT_EQ(app_.messages, c.messages);
+        EXPECT_EQ(window_->graphScale(), c.expectedScale);
+        EXPECT_EQ(app_.refreshPeriod().get(), c.expectedRefresh);
+        EXPECT_EQ(GetFocus(), item(c.focus));
+        EXPECT_TRUE(window_->visible());
+    }
+}
+
+TEST_F(MonitorDialogTest, OkCancelAndCloseLeaveTheProgramRunning) {
     SendMessageA(window_->hwnd(), WM_COMMAND, IDOK, 0);
     SendMessageA(window_->hwnd(), WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(window_->visible());
-
-    // Enter gives the dialog's OK, which changes nothing either.
-    setEdits("60", "1000");
-    key(VK_RETURN);
-    EXPECT_TRUE(window_->visible());
-    EXPECT_EQ(window_->graphScale(), 30u);
-
     SendMessageA(window_->hwnd(), WM_CLOSE, 0, 0);
     EXPECT_FALSE(window_->visible());
     EXPECT_TRUE(app_.pump());
     EXPECT_FALSE(app_.tray().removed());
     EXPECT_EQ(app_.steps.size(), 2u); // nothing stopped
+}
+
+TEST_F(MonitorDialogTest, SteadyTrafficSendsTheShellNothingNew) {
+    update("Gateway", 0, 0, true);
+    const std::size_t before = app_.shell.calls.size();
+    for (std::uint32_t second = 1; second <= 100; ++second) {
+        update("Gateway", second * 10'000, second * 5'000, true);
+    }
+    // The first rates change the icon and the tooltip once; the rest repeat them.
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "10");
+    EXPECT_LE(app_.shell.calls.size() - before, 2u);
+    EXPECT_EQ(app_.shell.count(NIM_MODIFY), static_cast<int>(app_.shell.calls.size() - 1));
+}
+
+RECT frameOf(HWND window) {
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    return frame;
+}
+
+bool within(const RECT& inner, const RECT& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom;
+}
+
+// The about box opens centred on the monitor window and whole on the work area; asked for
+// again while open but behind another window, it comes to the front where it is.
+TEST_F(MonitorDialogTest, AboutOpensCentredOnTheWindowAndComesToTheFront) {
+    RECT work{};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const struct {
+        const char* name;
+        int x, y;
+        bool centred;
+    } cases[] = {
+        {"middle", (work.left + work.right) / 2 - 100, (work.top + work.bottom) / 2 - 100, true},
+        {"bottom right", work.right, work.bottom, false},
+    };
+    CAboutDialog& about = window_->aboutBox();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        about.show(SW_HIDE);
+        SetWindowPos(window_->hwnd(), nullptr, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        SendMessageA(window_->hwnd(), WM_COMMAND, ID_TRAY_ABOUT, 0);
+        const RECT box = frameOf(about.hwnd());
+        const RECT owner = frameOf(window_->hwnd());
+        EXPECT_TRUE(within(box, work));
+        if (c.centred) {
+            EXPECT_LE(std::abs((box.left + box.right) - (owner.left + owner.right)), 1);
+            EXPECT_LE(std::abs((box.top + box.bottom) - (owner.top + owner.bottom)), 1);
+        }
+        EXPECT_EQ(GetForegroundWindow(), about.hwnd());
+
+        SetForegroundWindow(window_->hwnd());
+        ASSERT_EQ(GetForegroundWindow(), window_->hwnd());
+        SendMessageA(window_->hwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        EXPECT_EQ(GetForegroundWindow(), about.hwnd());
+        const RECT again = frameOf(about.hwnd());
+        EXPECT_EQ(again.left, box.left);
+        EXPECT_EQ(again.top, box.top);
+    }
 }
 
 TEST_F(MonitorDialogTest, TrayNotificationsOpenTheWindowOnlyForOurIcon) {

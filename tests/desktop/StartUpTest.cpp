@@ -3,6 +3,8 @@
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <shellapi.h>
 #include <tlhelp32.h>
 
 namespace kestrum::test {
@@ -65,6 +67,51 @@ TEST(StartUp, SocketsThenMonitorThenWindowsThenTrayIcon) {
     PostMessageA(monitor->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_EQ(app.messageLoop(), 0);
     app.finish(0);
+}
+
+// The window opens whole in the corner of the work area beside the notification area, with
+// icons of the sizes the system asks for. COM is ready on this thread for the links until Exit.
+TEST(StartUp, WindowOpensInTheCornerWithIconsAtTheirSizesAndComReady) {
+    DesktopTestApp app;
+    ASSERT_TRUE(app.start());
+    const HWND window = app.monitorWindow()->hwnd();
+    APPBARDATA taskbar{};
+    taskbar.cbSize = sizeof taskbar;
+    const bool hasTaskbar = SHAppBarMessage(ABM_GETTASKBARPOS, &taskbar) != 0;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(hasTaskbar ? MonitorFromRect(&taskbar.rc, MONITOR_DEFAULTTOPRIMARY)
+                               : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY),
+                    &monitor);
+    const RECT& work = monitor.rcWork;
+    RECT frame{};
+    GetWindowRect(window, &frame);
+    SCOPED_TRACE(hasTaskbar ? "taskbar edge " + std::to_string(taskbar.uEdge) : "no taskbar");
+    EXPECT_GE(frame.left, work.left);
+    EXPECT_GE(frame.top, work.top);
+    EXPECT_LE(frame.right, work.right);
+    EXPECT_LE(frame.bottom, work.bottom);
+    const bool left = hasTaskbar && taskbar.uEdge == ABE_LEFT;
+    const bool top = hasTaskbar && taskbar.uEdge == ABE_TOP;
+    EXPECT_EQ(left ? frame.left : frame.right, left ? work.left : work.right);
+    EXPECT_EQ(top ? frame.top : frame.bottom, top ? work.top : work.bottom);
+
+    const auto windowIcon = [&](WPARAM which) {
+        return reinterpret_cast<HICON>(SendMessageA(window, WM_GETICON, which, 0));
+    };
+    EXPECT_EQ(DesktopTestApp::iconWidth(windowIcon(ICON_BIG)), GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(DesktopTestApp::iconWidth(windowIcon(ICON_SMALL)), GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(DesktopTestApp::iconWidth(app.tray().record().hIcon), GetSystemMetrics(SM_CXSMICON));
+
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), RPC_E_CHANGED_MODE);
+    PostMessageA(window, WM_COMMAND, ID_TRAY_EXIT, 0);
+    app.messageLoop();
+    app.finish(0);
+    const HRESULT afterExit = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    EXPECT_EQ(afterExit, S_OK);
+    if (SUCCEEDED(afterExit)) {
+        CoUninitialize();
+    }
 }
 
 int queuedUpdates(HWND window) {

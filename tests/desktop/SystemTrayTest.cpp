@@ -4,18 +4,16 @@
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <gtest/gtest.h>
+#include <set>
 #include <string>
 
 namespace kestrum::test {
 namespace {
 
-HICON someIcon() {
-    return LoadIconA(nullptr, MAKEINTRESOURCEA(32512)); // IDI_APPLICATION, shared
-}
-
-HICON otherIcon() {
-    return LoadIconA(nullptr, MAKEINTRESOURCEA(32516)); // IDI_INFORMATION, shared
-}
+constexpr int someIcon = IDI_APPLICATION_ICON;
+constexpr int otherIcon = IDI_LEVEL_6;
+constexpr UINT trayMessage = 0x8001;
+const std::set<DWORD> everything{NIM_ADD, NIM_MODIFY, NIM_DELETE};
 
 void announceTaskbar(const CSystemTray& tray) {
     SendMessageA(tray.window(), CSystemTray::taskbarCreatedMessage(), 0, 0);
@@ -36,87 +34,265 @@ void expectState(const CSystemTray& tray, Flags flags) {
 }
 
 constexpr Flags shown{false, false, false};
-constexpr Flags addFailed{true, true, true};
+constexpr Flags notShown{true, false, true};
 constexpr Flags removed{true, true, false};
 
-TEST(SystemTray, CreateAddsVisibleIconAndModifiesWhileShown) {
+TEST(SystemTray, CreateAddsVisibleIconAndSendsOnlyWhatChanged) {
     RecordingShell shell;
     CSystemTray tray(&shell);
-    ASSERT_TRUE(tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131));
+    ASSERT_TRUE(tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131));
     expectState(tray, shown);
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(shell.calls[0].flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
     EXPECT_EQ(shell.calls[0].tooltip, L"Kestrum");
     EXPECT_EQ(shell.calls[0].size, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
+    EXPECT_NE(shell.calls[0].icon, nullptr);
     EXPECT_EQ(tray.record().hWnd, tray.window()); // no notification window given
     EXPECT_EQ(tray.record().uID, 131u);
-    EXPECT_EQ(tray.record().uCallbackMessage, 0x8001u);
+    EXPECT_EQ(tray.record().uCallbackMessage, trayMessage);
 
-    EXPECT_TRUE(tray.setIcon(otherIcon()));
+    // Each change once; the same icon or text again is not sent, and an icon resource is
+    // loaded once.
+    EXPECT_TRUE(tray.setIcon(otherIcon));
+    const HICON level6 = tray.record().hIcon;
+    EXPECT_TRUE(tray.setIcon(otherIcon));
     EXPECT_TRUE(tray.setTooltipText("Gateway"));
-    ASSERT_EQ(shell.calls.size(), 3u);
+    EXPECT_TRUE(tray.setTooltipText("Gateway"));
+    EXPECT_TRUE(tray.setIcon(someIcon));
+    EXPECT_TRUE(tray.setIcon(otherIcon));
+    EXPECT_EQ(tray.record().hIcon, level6);
+    ASSERT_EQ(shell.calls.size(), 5u);
     EXPECT_EQ(shell.calls[1].message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(shell.calls[1].flags, static_cast<UINT>(NIF_ICON));
-    EXPECT_EQ(shell.calls[1].icon, otherIcon());
+    EXPECT_EQ(shell.calls[1].icon, level6);
     EXPECT_EQ(shell.calls[2].flags, static_cast<UINT>(NIF_TIP));
     EXPECT_EQ(shell.calls[2].tooltip, L"Gateway");
+    EXPECT_EQ(shell.calls[4].icon, level6);
 
-    // A refused modification is reported and changes no state.
-    shell.succeed = false;
+    // A refused change is reported, changes no state and is sent again next time.
+    shell.refused = everything;
     EXPECT_FALSE(tray.setTooltipText("again"));
     expectState(tray, shown);
+    shell.refused.clear();
+    EXPECT_TRUE(tray.setTooltipText("again"));
+    EXPECT_EQ(shell.calls.size(), 7u);
 
     // A work-area change leaves a shown icon alone.
     changeWorkArea(tray);
-    EXPECT_EQ(shell.calls.size(), 4u);
+    EXPECT_EQ(shell.calls.size(), 7u);
 }
 
-TEST(SystemTray, FailedAddKeepsChangesAndAddsThemWhenTheTaskbarAppears) {
+TEST(SystemTray, IconNotShownKeepsChangesAndShowsThemWhenTheTaskbarAppears) {
     RecordingShell shell;
-    shell.succeed = false;
+    shell.refused = everything;
     CSystemTray tray(&shell);
-    EXPECT_FALSE(tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131));
-    expectState(tray, addFailed);
+    EXPECT_FALSE(tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131));
+    expectState(tray, notShown);
 
-    // Hidden: the record changes, the shell hears nothing.
-    EXPECT_TRUE(tray.setIcon(otherIcon()));
+    // Not shown: the record changes, the shell hears nothing.
+    EXPECT_TRUE(tray.setIcon(otherIcon));
     EXPECT_TRUE(tray.setTooltipText("Gateway\nReceiving (KB/s): 5"));
-    EXPECT_EQ(shell.calls.size(), 1u);
+    EXPECT_EQ(shell.calls.size(), 2u);
 
-    // Still no taskbar: the attempt fails and stays pending.
-    announceTaskbar(tray);
-    expectState(tray, addFailed);
-
-    shell.succeed = true;
+    shell.refused.clear();
     announceTaskbar(tray);
     expectState(tray, shown);
     ASSERT_EQ(shell.calls.size(), 3u);
     EXPECT_EQ(shell.calls[2].message, static_cast<DWORD>(NIM_ADD));
     EXPECT_EQ(shell.calls[2].flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
-    EXPECT_EQ(shell.calls[2].icon, otherIcon());
+    EXPECT_EQ(shell.calls[2].icon, tray.record().hIcon);
     EXPECT_EQ(shell.calls[2].tooltip, L"Gateway\nReceiving (KB/s): 5");
-
-    // Added late, it is removed at the end like any other.
-    EXPECT_TRUE(tray.removeIcon());
-    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_DELETE));
 }
 
-TEST(SystemTray, WorkAreaChangeRetriesAFailedAdd) {
+TEST(SystemTray, WorkAreaChangeRetriesAnIconNotShown) {
     RecordingShell shell;
-    shell.succeed = false;
+    shell.refused = everything;
     CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
-    shell.succeed = true;
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    shell.refused.clear();
     changeWorkArea(tray);
     expectState(tray, shown);
     EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
 }
 
+enum class Event { none, taskbarCreated, retryTimer, removedThenTaskbarCreated };
+
+void happen(CSystemTray& tray, Event event) {
+    switch (event) {
+    case Event::none:
+        break;
+    case Event::taskbarCreated:
+        announceTaskbar(tray);
+        break;
+    case Event::retryTimer:
+        SendMessageA(tray.window(), WM_TIMER, CSystemTray::retryTimer, 0);
+        break;
+    case Event::removedThenTaskbarCreated:
+        tray.removeIcon();
+        announceTaskbar(tray);
+        break;
+    }
+}
+
+// What the shell refuses at the add, what happens next while it refuses something else, and
+// every message that reaches it, Exit's included: an icon that may exist is always deleted.
+TEST(SystemTray, NoStateIsADeadEndAndExitDeletesWhatMayExist) {
+    using Refused = std::set<DWORD>;
+    const Refused both{NIM_ADD, NIM_MODIFY};
+    const Refused none{};
+    constexpr DWORD add = NIM_ADD, modify = NIM_MODIFY, remove = NIM_DELETE;
+    const struct {
+        const char* name;
+        Refused atCreate;
+        Event event;
+        Refused after;
+        Flags state;
+        std::vector<DWORD> messages;
+    } cases[] = {
+        {"shown", none, Event::none, none, shown, {add, remove}},
+        {"add refused, the icon exists",
+         {NIM_ADD},
+         Event::none,
+         none,
+         shown,
+         {add, modify, remove}},
+        {"not shown", both, Event::none, both, notShown, {add, modify, remove}},
+        {"not shown, then a taskbar",
+         both,
+         Event::taskbarCreated,
+         none,
+         shown,
+         {add, modify, add, remove}},
+        {"not shown, then a taskbar that still has it",
+         both,
+         Event::taskbarCreated,
+         {NIM_ADD},
+         shown,
+         {add, modify, add, modify, remove}},
+        {"not shown, no broadcast, the timer",
+         both,
+         Event::retryTimer,
+         none,
+         shown,
+         {add, modify, add, remove}},
+        {"not shown, the timer, still refused",
+         both,
+         Event::retryTimer,
+         both,
+         notShown,
+         {add, modify, add, modify, remove}},
+        {"shown, a display change announces a taskbar",
+         none,
+         Event::taskbarCreated,
+         {NIM_ADD},
+         shown,
+         {add, add, modify, remove}},
+        {"removed on purpose, then a taskbar",
+         none,
+         Event::removedThenTaskbarCreated,
+         none,
+         removed,
+         {add, remove}},
+        {"removal refused, then a taskbar",
+         none,
+         Event::removedThenTaskbarCreated,
+         {NIM_DELETE},
+         {true, false, false},
+         {add, remove, remove}},
+        {"not shown, removed",
+         both,
+         Event::removedThenTaskbarCreated,
+         none,
+         removed,
+         {add, modify, remove}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingShell shell;
+        shell.refused = c.atCreate;
+        CSystemTray tray(&shell);
+        tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+        shell.refused = c.after;
+        happen(tray, c.event);
+        expectState(tray, c.state);
+        // A retry is due exactly while the icon waits to be shown.
+        EXPECT_EQ(tray.retryDelay() != 0, c.state.pending);
+        shell.refused.clear();
+        tray.destroy(); // Exit
+        EXPECT_EQ(shell.messages(), c.messages);
+        EXPECT_EQ(tray.retryDelay(), 0u);
+    }
+}
+
+TEST(SystemTray, RetriesBackOffToAMinuteAndStopOnceShown) {
+    RecordingShell shell;
+    shell.refused = everything;
+    CSystemTray tray(&shell);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    std::vector<UINT> delays{tray.retryDelay()};
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        happen(tray, Event::retryTimer);
+        delays.push_back(tray.retryDelay());
+    }
+    EXPECT_EQ(delays,
+              (std::vector<UINT>{1000, 2000, 4000, 8000, 16000, 32000, 60000, 60000, 60000}));
+    EXPECT_EQ(shell.count(NIM_ADD), 9);
+    // A taskbar that comes meanwhile is tried at once.
+    announceTaskbar(tray);
+    EXPECT_EQ(shell.count(NIM_ADD), 10);
+    EXPECT_EQ(tray.retryDelay(), 60000u);
+
+    // The real timer, not only its message: with the shell willing, the first retry shows it.
+    RecordingShell later;
+    later.refused = everything;
+    CSystemTray waiting(&later);
+    waiting.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    later.refused.clear();
+    const DWORD deadline = GetTickCount() + 30000;
+    while (waiting.hidden() && GetTickCount() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+    }
+    expectState(waiting, shown);
+    EXPECT_EQ(later.messages(), (std::vector<DWORD>{NIM_ADD, NIM_MODIFY, NIM_ADD}));
+    EXPECT_EQ(waiting.retryDelay(), 0u);
+}
+
+TEST(SystemTray, LoadsTheSmallIconSizeOfItsDpiAndReloadsOnAChange) {
+    RecordingShell shell;
+    CSystemTray tray(&shell);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    EXPECT_EQ(DesktopTestApp::iconWidth(tray.record().hIcon), GetSystemMetrics(SM_CXSMICON));
+    tray.setIcon(otherIcon);
+    const struct {
+        UINT dpi;
+        int pixels;
+    } cases[] = {{144, 24}, {144, 24}, {192, 32}, {96, 16}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dpi);
+        const std::size_t before = shell.calls.size();
+        const HICON old = tray.record().hIcon;
+        SendMessageA(tray.window(), WM_DPICHANGED, MAKEWPARAM(c.dpi, c.dpi), 0);
+        EXPECT_EQ(tray.iconSize(), c.pixels);
+        EXPECT_EQ(DesktopTestApp::iconWidth(tray.record().hIcon), c.pixels);
+        // The level icon is shown at the new size; the same DPI again sends nothing.
+        const bool changed = tray.record().hIcon != old;
+        ASSERT_EQ(shell.calls.size(), before + (changed ? 1 : 0));
+        if (changed) {
+            EXPECT_EQ(shell.calls.back().flags, static_cast<UINT>(NIF_ICON));
+            EXPECT_EQ(shell.calls.back().icon, tray.record().hIcon);
+        }
+    }
+}
+
 TEST(SystemTray, NewTaskbarGetsTheLatestIconAndTooltip) {
     RecordingShell shell;
     CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
     ASSERT_TRUE(tray.setIcon(IDI_LEVEL_6));
     const HICON level6 = tray.record().hIcon;
     tray.setTooltipText("Gateway");
@@ -135,16 +311,17 @@ TEST(SystemTray, NewTaskbarGetsTheLatestIconAndTooltip) {
 TEST(SystemTray, UnknownIconResourceChangesNothing) {
     RecordingShell shell;
     CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    const HICON shownIcon = tray.record().hIcon;
     EXPECT_FALSE(tray.setIcon(4242));
-    EXPECT_EQ(tray.record().hIcon, someIcon());
+    EXPECT_EQ(tray.record().hIcon, shownIcon);
     EXPECT_EQ(shell.calls.size(), 1u);
 }
 
 TEST(SystemTray, RemoveTwiceAsksTheShellOnceAndStaysRemoved) {
     RecordingShell shell;
     CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
     EXPECT_TRUE(tray.removeIcon());
     EXPECT_TRUE(tray.removeIcon());
     expectState(tray, removed);
@@ -184,7 +361,7 @@ TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
     };
     RecordingShell shell;
     CSystemTray tray(&shell);
-    tray.create(nullptr, 0x8001, "Kestrum", someIcon(), 131);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         tray.setTooltipText(c.text.c_str());

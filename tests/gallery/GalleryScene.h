@@ -25,5 +25,6 @@ std::span<const Scene> readoutScenes();
 std::span<const Scene> labelScenes();
 std::span<const Scene> buttonScenes();
 std::span<const Scene> linkScenes();
+std::span<const Scene> iconScenes();
 
 } // namespace kestrum

@@ -12,8 +12,8 @@ namespace {
 
 using SceneTable = std::span<const Scene> (*)();
 
-constexpr SceneTable sceneTables[] = {graphScenes, readoutScenes, labelScenes, buttonScenes,
-                                      linkScenes};
+constexpr SceneTable sceneTables[] = {graphScenes,  readoutScenes, labelScenes,
+                                      buttonScenes, linkScenes,    iconScenes};
 
 std::wstring widen(const char* text) {
     std::wstring wide;
