@@ -34,12 +34,12 @@ void setUpGraph(CTrafficGraph& graph, COLORREF line, std::uint32_t scale) {
 CMonitorDialog::CMonitorDialog(CMonitorApp& application)
     : CDialog(IDD_MONITOR), application_(application), aboutBox_(application.buildStamp()) {}
 
-int CMonitorDialog::digitsForScale(std::uint32_t scale) {
-    int digits = 1;
-    for (std::uint32_t rest = scale; rest >= 10; rest /= 10) {
-        ++digits;
-    }
-    return digits > minimumDigits ? digits : minimumDigits;
+int CMonitorDialog::iconForLevel(std::uint32_t level) {
+    static constexpr int icons[] = {IDI_LEVEL_0, IDI_LEVEL_1, IDI_LEVEL_2, IDI_LEVEL_3,
+                                    IDI_LEVEL_4, IDI_LEVEL_5, IDI_LEVEL_6, IDI_LEVEL_7,
+                                    IDI_LEVEL_8, IDI_LEVEL_9};
+    constexpr std::uint32_t highest = sizeof icons / sizeof icons[0] - 1;
+    return icons[level < highest ? level : highest];
 }
 
 bool CMonitorDialog::onInitDialog() {
@@ -92,9 +92,9 @@ bool CMonitorDialog::onInitDialog() {
 }
 
 void CMonitorDialog::applyScale() {
-    const int digits = digitsForScale(graphScale_);
-    receivedReadout_.setDigitCount(digits);
-    sentReadout_.setDigitCount(digits);
+    display_->applyScale(graphScale_);
+    receivedReadout_.setDigitCount(display_->receivedDigits());
+    sentReadout_.setDigitCount(display_->sentDigits());
     receivedGraph_.setRange(0, static_cast<int>(graphScale_));
     sentGraph_.setRange(0, static_cast<int>(graphScale_));
 }
@@ -110,10 +110,12 @@ void CMonitorDialog::update() {
         const auto& received = display_->receivedHistory();
         const auto& sent = display_->sentHistory();
         receivedGraph_.setSamples(received.data(), static_cast<int>(received.size()), true);
+        receivedReadout_.setDigitCount(shown.receivedDigits);
         receivedReadout_.setValue(static_cast<int>(shown.received));
         sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
+        sentReadout_.setDigitCount(shown.sentDigits);
         sentReadout_.setValue(static_cast<int>(shown.sent));
-        application_.tray().setIcon(shown.iconResource);
+        application_.tray().setIcon(iconForLevel(shown.trafficLevel));
     }
     if (shown.setsTooltip) {
         application_.tray().setTooltipText(shown.tooltip.c_str());

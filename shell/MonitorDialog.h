@@ -30,7 +30,6 @@ public:
     static constexpr std::uint32_t initialScale = 30;
     static constexpr std::uint32_t minimumScale = 1;
     static constexpr std::uint32_t maximumScale = 1000000;
-    static constexpr int minimumDigits = 4;
 
     explicit CMonitorDialog(CMonitorApp& application);
 
@@ -44,8 +43,8 @@ public:
     std::uint32_t graphScale() const { return graphScale_; }
     CAboutDialog& aboutBox() { return aboutBox_; }
 
-    // Digits the readouts need for rates up to the scale, at least minimumDigits.
-    static int digitsForScale(std::uint32_t scale);
+    // The tray icon resource of a traffic level; the highest level's icon for any above it.
+    static int iconForLevel(std::uint32_t level);
 
 protected:
     bool onInitDialog() override;
