@@ -67,6 +67,9 @@ MonitorSnapshot GatewayMonitor::snapshot() const {
     MonitorSnapshot snapshot;
     // Published flags first: a counter is stored before its flag is raised.
     snapshot.countersPublished = receivedPublished_.load() && sentPublished_.load();
+    // Counts before counters: a counter is stored before its count moves, so it is never older.
+    snapshot.receivedReadings = receivedReadings_.load();
+    snapshot.sentReadings = sentReadings_.load();
     snapshot.statusText = statusText();
     snapshot.totalBytesReceived = totalBytesReceived_.load();
     snapshot.totalBytesSent = totalBytesSent_.load();
@@ -76,9 +79,11 @@ MonitorSnapshot GatewayMonitor::snapshot() const {
 void GatewayMonitor::publishCounter(Counter counter, std::uint32_t value) {
     if (counter == Counter::Received) {
         totalBytesReceived_.store(value);
+        receivedReadings_.fetch_add(1);
         receivedPublished_.store(true);
     } else {
         totalBytesSent_.store(value);
+        sentReadings_.fetch_add(1);
         sentPublished_.store(true);
     }
     lastReading_.store(steadyMilliseconds());

@@ -86,6 +86,8 @@ private:
     std::atomic<std::uint32_t> totalBytesSent_{0};
     std::atomic<bool> receivedPublished_{false};
     std::atomic<bool> sentPublished_{false};
+    std::atomic<std::uint32_t> receivedReadings_{0};
+    std::atomic<std::uint32_t> sentReadings_{0};
     // Monotonic milliseconds of the last successful reading of either counter.
     std::atomic<std::int64_t> lastReading_{0};
 

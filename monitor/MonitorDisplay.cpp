@@ -33,8 +33,12 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
+    const bool stuck = countersStuck(snapshot, now);
+    const String status = stuck ? snapshot.statusText + stuckSuffix : snapshot.statusText;
     DisplayUpdate result;
-    result.statusLine = statusLine_;
+    result.statusLine = stuck ? statusLine_ + stuckSuffix : statusLine_;
+    result.receivedDigits = receivedDigits_.count();
+    result.sentDigits = sentDigits_.count();
 
     TrafficRateMeter::Result rates;
     if (snapshot.countersPublished) {
@@ -52,7 +56,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         break;
     case TrafficRateMeter::Outcome::FirstSample:
         result.setsTooltip = true;
-        result.tooltip = statusTooltip(snapshot.statusText);
+        result.tooltip = statusTooltip(status);
         break;
     case TrafficRateMeter::Outcome::Rates:
         shiftIn(receivedHistory_, rates.received);
@@ -61,18 +65,28 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.received = rates.received;
         result.sent = rates.sent;
         result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);
-        result.iconResource = iconForLevel(result.trafficLevel);
+        result.receivedDigits = receivedDigits_.show(rates.received);
+        result.sentDigits = sentDigits_.show(rates.sent);
         result.setsTooltip = true;
-        result.tooltip = formatTooltip(snapshot.statusText, rates.received, rates.sent);
+        result.tooltip = formatTooltip(status, rates.received, rates.sent);
         break;
     }
     return result;
 }
 
-int MonitorDisplay::iconForLevel(std::uint32_t level) {
-    static constexpr int icons[] = {141, 133, 134, 135, 136, 137, 138, 139, 140, 132};
-    constexpr std::uint32_t highest = sizeof icons / sizeof icons[0] - 1;
-    return icons[level < highest ? level : highest];
+// The hint belongs to one gateway: it starts afresh when the counters stop belonging to one or
+// the gateway's name changes.
+bool MonitorDisplay::countersStuck(const MonitorSnapshot& snapshot, std::int64_t now) {
+    if (!snapshot.countersPublished || snapshot.statusText != watchedStatus_) {
+        stuckWatch_.reset();
+    }
+    watchedStatus_ = snapshot.statusText;
+    return snapshot.countersPublished && stuckWatch_.observe(snapshot, now);
+}
+
+void MonitorDisplay::applyScale(std::uint32_t scale) {
+    receivedDigits_.apply(scale);
+    sentDigits_.apply(scale);
 }
 
 std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t sent,
@@ -81,7 +95,8 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
         return 0;
     }
     const std::uint64_t average = (std::uint64_t{received} + sent) / 2;
-    return static_cast<std::uint32_t>(average * 10 / scale);
+    const std::uint64_t level = average * 10 / scale;
+    return level < highestLevel ? static_cast<std::uint32_t>(level) : highestLevel;
 }
 
 String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "monitor/MonitorSnapshot.h"
+#include "monitor/ReadoutDigits.h"
+#include "monitor/StuckCounterWatch.h"
 #include "monitor/TrafficRateMeter.h"
 #include "net/String.h"
 
@@ -18,37 +20,51 @@ struct DisplayUpdate {
     bool hasRates = false;
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
+    // 0 ... highestLevel; the program picks the tray icon for it.
     std::uint32_t trafficLevel = 0;
-    int iconResource = 0;
+    // Digit positions each readout needs for its rate.
+    int receivedDigits = ReadoutDigits::minimum;
+    int sentDigits = ReadoutDigits::minimum;
 };
 
 // The monitor window's update without the window: status line, rate meter, the two histories,
-// the traffic level with its tray icon, and the tray tooltip. The window and the console probe
-// draw or print what it computes.
+// the traffic level, the readouts' digit counts, the stuck-counter hint and the tray tooltip.
+// The window and the console probe draw or print what it computes.
 class MonitorDisplay {
 public:
     static constexpr int tooltipCapacity = 128; // bytes, the terminating NUL included
     static constexpr const char* initialStatusLine = "Status";
+    static constexpr const char* stuckSuffix = " (counters stuck)";
+    static constexpr std::uint32_t highestLevel = 9;
 
     // Both histories keep this many values, oldest first.
     explicit MonitorDisplay(int historyLength);
 
     DisplayUpdate update(const MonitorSnapshot& snapshot, std::int64_t now, std::uint32_t scale,
                          std::uint32_t refreshPeriod);
+    // The user applied a scale: the readouts' digit counts start again from it.
+    void applyScale(std::uint32_t scale);
 
     const String& statusLine() const { return statusLine_; }
     const std::vector<std::int32_t>& receivedHistory() const { return receivedHistory_; }
     const std::vector<std::int32_t>& sentHistory() const { return sentHistory_; }
+    int receivedDigits() const { return receivedDigits_.count(); }
+    int sentDigits() const { return sentDigits_.count(); }
 
-    // Levels 0 ... 10; level 10 (both rates at the scale) shares the icon of level 9.
-    static int iconForLevel(std::uint32_t level);
+    // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
     // At most tooltipCapacity - 1 bytes.
     static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent);
 
 private:
+    bool countersStuck(const MonitorSnapshot& snapshot, std::int64_t now);
+
     TrafficRateMeter meter_;
+    StuckCounterWatch stuckWatch_;
+    String watchedStatus_;
+    ReadoutDigits receivedDigits_;
+    ReadoutDigits sentDigits_;
     String statusLine_ = initialStatusLine;
     std::vector<std::int32_t> receivedHistory_;
     std::vector<std::int32_t> sentHistory_;

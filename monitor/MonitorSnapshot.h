@@ -14,6 +14,10 @@ struct MonitorSnapshot {
     // Both pollers of the current gateway have stored a counter; until then the counters belong
     // to no gateway and must not be measured.
     bool countersPublished = false;
+    // Successful readings of each counter so far (wrapping): a reading that failed keeps the
+    // counter's value but not its count.
+    std::uint32_t receivedReadings = 0;
+    std::uint32_t sentReadings = 0;
 };
 
 } // namespace kestrum

@@ -8,15 +8,14 @@ namespace {
 // step past the wrap counts forward, a counter that went back (the gateway restarted or reset
 // it) gives a negative delta, which measures nothing. So does a step faster than the fastest
 // link, which is a restart read across the wrap (3 000 000 000, then 5 000) and no traffic.
-std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elapsed,
-                   std::uint32_t scale) {
+std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elapsed) {
     const auto delta = static_cast<std::int32_t>(current - last);
     if (delta <= 0 || delta > TrafficRateMeter::plausibleBytesPerMillisecond * elapsed) {
         return 0;
     }
-    // Bytes per millisecond are thousands of bytes per second.
-    const std::int64_t perSecond = delta / elapsed;
-    return perSecond > scale ? scale : static_cast<std::uint32_t>(perSecond);
+    // Bytes per millisecond are thousands of bytes per second; the plausibility bound keeps the
+    // quotient within 1 250 000.
+    return static_cast<std::uint32_t>(delta / elapsed);
 }
 
 } // namespace
@@ -40,8 +39,8 @@ TrafficRateMeter::Result TrafficRateMeter::sample(std::int64_t now, std::uint32_
     if (elapsed == 0 || elapsed < refreshPeriod) {
         return {};
     }
-    Result result{Outcome::Rates, rate(received, lastReceived_, elapsed, scale),
-                  rate(sent, lastSent_, elapsed, scale)};
+    Result result{Outcome::Rates, rate(received, lastReceived_, elapsed),
+                  rate(sent, lastSent_, elapsed)};
     store(now, received, sent);
     return result;
 }

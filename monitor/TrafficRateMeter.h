@@ -20,9 +20,10 @@ public:
         std::uint32_t sent = 0;
     };
 
-    // now is wall-clock milliseconds; rates are clamped to the scale. A call less than one
-    // refresh period after the stored sample is skipped and keeps that sample, so the next call
-    // measures from it.
+    // now is wall-clock milliseconds. The rates are the measured ones, whatever the scale: it
+    // sizes the graph only, and scale 0 skips every call. A call less than one refresh period
+    // after the stored sample is skipped and keeps that sample, so the next call measures from
+    // it.
     Result sample(std::int64_t now, std::uint32_t received, std::uint32_t sent, std::uint32_t scale,
                   std::uint32_t refreshPeriod);
 

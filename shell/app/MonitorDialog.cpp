@@ -35,14 +35,6 @@ void setUpGraph(CTrafficGraph& graph, COLORREF line, std::uint32_t scale) {
 CMonitorDialog::CMonitorDialog(CMonitorApp& application)
     : CDialog(IDD_MONITOR), application_(application), aboutBox_(application.buildStamp()) {}
 
-int CMonitorDialog::digitsForScale(std::uint32_t scale) {
-    int digits = 1;
-    for (std::uint32_t rest = scale; rest >= 10; rest /= 10) {
-        ++digits;
-    }
-    return digits > minimumDigits ? digits : minimumDigits;
-}
-
 bool CMonitorDialog::onInitDialog() {
     sentCaption_.subclassDlgItem(IDC_SENT_CAPTION, hwnd());
     receivedCaption_.subclassDlgItem(IDC_RECEIVED_CAPTION, hwnd());
@@ -92,9 +84,9 @@ bool CMonitorDialog::onInitDialog() {
 }
 
 void CMonitorDialog::applyScale() {
-    const int digits = digitsForScale(graphScale_);
-    receivedReadout_.setDigitCount(digits);
-    sentReadout_.setDigitCount(digits);
+    display_->applyScale(graphScale_);
+    receivedReadout_.setDigitCount(display_->receivedDigits());
+    sentReadout_.setDigitCount(display_->sentDigits());
     receivedGraph_.setRange(0, static_cast<int>(graphScale_));
     sentGraph_.setRange(0, static_cast<int>(graphScale_));
 }
@@ -110,8 +102,10 @@ void CMonitorDialog::update() {
         const auto& received = display_->receivedHistory();
         const auto& sent = display_->sentHistory();
         receivedGraph_.setSamples(received.data(), static_cast<int>(received.size()), true);
+        receivedReadout_.setDigitCount(shown.receivedDigits);
         receivedReadout_.setValue(static_cast<int>(shown.received));
         sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
+        sentReadout_.setDigitCount(shown.sentDigits);
         sentReadout_.setValue(static_cast<int>(shown.sent));
         application_.tray().setIcon(trayIconForLevel(shown.trafficLevel));
     }

@@ -29,7 +29,6 @@ public:
     static constexpr std::uint32_t initialScale = 30;
     static constexpr std::uint32_t minimumScale = 1;
     static constexpr std::uint32_t maximumScale = 1000000;
-    static constexpr int minimumDigits = 4;
 
     explicit CMonitorDialog(CMonitorApp& application);
 
@@ -42,9 +41,6 @@ public:
 
     std::uint32_t graphScale() const { return graphScale_; }
     CAboutDialog& aboutBox() { return aboutBox_; }
-
-    // Digits the readouts need for rates up to the scale, at least minimumDigits.
-    static int digitsForScale(std::uint32_t scale);
 
 protected:
     bool onInitDialog() override;

@@ -14,6 +14,7 @@ public:
     // Ignored when out of 0 ... maximumDigitCount or unchanged. No digits draws only the
     // background.
     void setDigitCount(int count);
+    int digitCount() const { return digitCount_; }
     // An unchanged value does not repaint.
     void setValue(int value);
     void useRedScheme();

@@ -92,10 +92,15 @@ void CTrafficGraph::drawSamples(HDC dc, int width, int height) {
         std::lock_guard guard(lock_);
         const double xStep = width / static_cast<double>(samples_.size());
         const double yScale = height / range;
-        MoveToEx(dc, 0, height - truncated(samples_[0] * yScale), nullptr);
+        // The range only sizes the picture: a sample at or above it runs along the top row
+        // that shows, inside the frame when there is one.
+        const int topRow = border_ ? 1 : 0;
+        const auto row = [&](int sample) {
+            return std::max(topRow, height - truncated(sample * yScale));
+        };
+        MoveToEx(dc, 0, row(samples_[0]), nullptr);
         for (std::size_t i = 0; i < samples_.size(); ++i) {
-            LineTo(dc, truncated(static_cast<double>(i) * xStep) + 1,
-                   height - truncated(samples_[i] * yScale));
+            LineTo(dc, truncated(static_cast<double>(i) * xStep) + 1, row(samples_[i]));
         }
     }
     SelectObject(dc, previousPen);

@@ -31,7 +31,13 @@ protected:
     void update(const char* status, std::uint32_t received, std::uint32_t sent, bool published,
                 std::int64_t milliseconds = 1000) {
         app_.clock += milliseconds;
-        app_.snapshot = {status, received, sent, published};
+        // Every update brings a successful reading of both counters.
+        app_.snapshot = {status,
+                         received,
+                         sent,
+                         published,
+                         app_.snapshot.receivedReadings + 1,
+                         app_.snapshot.sentReadings + 1};
         PostMessageA(window_->hwnd(), WM_MONITOR_UPDATE, 0, 0);
         app_.pump();
     }
@@ -95,17 +101,58 @@ TEST_F(MonitorDialogTest, UpdatesShowStatusRatesAndTooltip) {
     EXPECT_EQ(tooltip(), L"Caf\u00E9 \u65E5");
     EXPECT_EQ(text(IDC_RECEIVED_READOUT), "0");
 
-    // 45 000 and 10 000 bytes in a second at scale 30: 30 (clamped) and 10.
+    // 45 000 and 10 000 bytes in a second at scale 30: the scale sizes only the graph.
     update("Gateway", 1'045'000, 2'010'000, true);
-    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "30");
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "45");
     EXPECT_EQ(text(IDC_SENT_READOUT), "10");
-    EXPECT_EQ(tooltip(), L"Gateway\nReceiving (KB/s): 30\n  Sending (KB/s): 10");
+    EXPECT_EQ(tooltip(), L"Gateway\nReceiving (KB/s): 45\n  Sending (KB/s): 10");
     EXPECT_EQ(iconChanges(), 1);
 
     // An update within a refresh period is skipped and changes nothing but the status line.
     update("Gateway", 1'100'000, 2'100'000, true, 100);
-    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "30");
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "45");
     EXPECT_EQ(iconChanges(), 1);
+}
+
+TEST_F(MonitorDialogTest, TrueRatesFarAboveTheScaleWidenTheReadoutUntilApply) {
+    const auto digits = [&](int id) {
+        return static_cast<CSegmentDisplay*>(CSubclassedWindow::fromHandle(item(id)))->digitCount();
+    };
+    update("Gateway", 1'000'000, 1'000'000, true);
+    // 100 Mbit/s at the default scale of 30.
+    update("Gateway", 13'500'000, 1'029'000, true);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "12500");
+    EXPECT_EQ(text(IDC_SENT_READOUT), "29");
+    EXPECT_EQ(tooltip(), L"Gateway\nReceiving (KB/s): 12500\n  Sending (KB/s): 29");
+    EXPECT_EQ(app_.shell.calls.back().flags, NIF_TIP);
+    EXPECT_EQ(digits(IDC_RECEIVED_READOUT), 5);
+    EXPECT_EQ(digits(IDC_SENT_READOUT), 4);
+
+    // Back below 10 000: the readout keeps its five cells.
+    update("Gateway", 13'501'000, 1'029'000, true);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "1");
+    EXPECT_EQ(digits(IDC_RECEIVED_READOUT), 5);
+
+    // Apply starts again from the scale.
+    setEdits("30", "500");
+    pressApply();
+    EXPECT_EQ(digits(IDC_RECEIVED_READOUT), 4);
+    setEdits("100000", "500");
+    pressApply();
+    EXPECT_EQ(digits(IDC_RECEIVED_READOUT), 6);
+    EXPECT_EQ(digits(IDC_SENT_READOUT), 6);
+}
+
+TEST_F(MonitorDialogTest, StuckCountersShowInTheStatusLineAndTooltip) {
+    // A received counter at 2^32 - 1 for 60 s, one reading a second.
+    for (int second = 0; second <= 60; ++second) {
+        update("Kestrum Demo Gateway", 0xFFFFFFFFu, 5'000'000, true);
+    }
+    EXPECT_EQ(text(IDC_STATUS), "Kestrum Demo Gateway (counters stuck)");
+    EXPECT_EQ(tooltip(), L"Kestrum Demo Gateway (counters stuck)\nReceiving (KB/s): 0\n"
+                         L"  Sending (KB/s): 0");
+    update("Kestrum Demo Gateway", 1'000, 5'001'000, true);
+    EXPECT_EQ(text(IDC_STATUS), "Kestrum Demo Gateway");
 }
 
 TEST_F(MonitorDialogTest, UpdatePostedDuringAModalLoopStillArrives) {
@@ -189,14 +236,13 @@ TEST_F(MonitorDialogTest, ApplyAcceptsBothValuesAtTheirBounds) {
     EXPECT_EQ(text(IDC_RECEIVED_READOUT), "12500");
 }
 
-TEST(MonitorDialogDigits, ReadoutsGetTheDigitsTheScaleNeeds) {
-    const struct {
-        std::uint32_t scale;
-        int digits;
-    } cases[] = {{1, 4}, {30, 4}, {9999, 4}, {10000, 5}, {99999, 5}, {100000, 6}, {1000000, 7}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(CMonitorDialog::digitsForScale(c.scale), c.digits) << c.scale;
+// The traffic level picks the tray icon; every level from the highest up shares its icon.
+TEST(MonitorDialogIcons, EveryLevelHasItsIcon) {
+    const int expected[] = {141, 133, 134, 135, 136, 137, 138, 139, 140, 132, 132};
+    for (std::uint32_t level = 0; level <= 10; ++level) {
+        EXPECT_EQ(trayIconForLevel(level), expected[level]) << level;
     }
+    EXPECT_EQ(trayIconForLevel(0xFFFFFFFFu), 132);
 }
 
 // Enter in an edit presses the default button, Apply, with Apply's validation; Escape and the

@@ -5,7 +5,7 @@ check_window_rates.py WATCH_LOG PLAN FRIENDLY_NAME TOLERANCE_PERCENT
 
 WATCH_LOG: lines "UNIX_MS status="..." rx=N tx=N", the window's status line and readouts as
 kestrum-window-reader read them every 100 ms. Each PLAN line: DIRECTION(rx|tx) START_MS END_MS
-BEFORE AFTER DATAGRAMS SECONDS: the send phase ran between START_MS and END_MS, and the WAN
+BEFORE AFTER DATAGRAMS SECONDS: the traffic ran between START_MS and END_MS, and the WAN
 interface's counter for that direction went from BEFORE to AFTER while DATAGRAMS datagrams were
 sent in SECONDS. Only the readings of the phase's steady middle count: the readouts lag the
 traffic by up to a refresh period and a poll.

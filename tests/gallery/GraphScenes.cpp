@@ -70,7 +70,8 @@ constexpr Scene scenes[] = {
     {"graph-range-zero", L"STATIC", 0, width, height,
      [](HWND window) -> std::unique_ptr<CSubclassedWindow> {
          auto graph = monitorGraph(window, RGB(50, 255, 50));
-         // Anything above 0 is far above the top: the rise shows as one vertical line.
+         // Anything above 0 lies above the range: the rise climbs to the top row and runs
+         // along it.
          const int samples[] = {0, 0, 1, 1};
          graph->setRange(0, 0);
          graph->setSamples(samples, 4, true);

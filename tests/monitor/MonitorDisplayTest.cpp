@@ -18,15 +18,33 @@ MonitorSnapshot counters(const char* status, std::uint32_t received, std::uint32
     return snapshot;
 }
 
-TEST(MonitorDisplayTest, IconTableCoversEveryLevelAndLevelTenSharesNine) {
-    const int expected[] = {141, 133, 134, 135, 136, 137, 138, 139, 140, 132, 132};
-    for (std::uint32_t level = 0; level <= 10; ++level) {
-        EXPECT_EQ(MonitorDisplay::iconForLevel(level), expected[level]) << level;
+// The level is tenths of the scale reached by the average rate; at and above the scale it is
+// the highest.
+TEST(MonitorDisplayTest, TrafficLevelTopsOutAtTheScale) {
+    const struct {
+        std::uint32_t received;
+        std::uint32_t sent;
+        std::uint32_t scale;
+        std::uint32_t level;
+    } cases[] = {
+        {0, 0, 30, 0},
+        {2, 3, 30, 0},
+        {30, 10, 30, 6},
+        {27, 26, 30, 8}, // average 26, just below nine tenths
+        {27, 27, 30, 9},
+        {29, 30, 30, 9},    // just below the scale
+        {30, 30, 30, 9},    // at
+        {12'500, 0, 30, 9}, // far above
+        {1'250'000, 1'250'000, 1, 9},
+        {999'999, 1'000'000, 1'000'000, 9},
+        {1'000'000, 1'000'000, 1'000'000, 9},
+        {99'999, 100'000, 1'000'000, 0},
+        {5, 5, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MonitorDisplay::trafficLevel(c.received, c.sent, c.scale), c.level)
+            << c.received << " and " << c.sent << " at scale " << c.scale;
     }
-    EXPECT_EQ(MonitorDisplay::trafficLevel(30, 10, 30), 6u);
-    EXPECT_EQ(MonitorDisplay::trafficLevel(0, 0, 30), 0u);
-    EXPECT_EQ(MonitorDisplay::trafficLevel(30, 30, 30), 10u);
-    EXPECT_EQ(MonitorDisplay::trafficLevel(1'000'000, 1'000'000, 1'000'000), 10u);
 }
 
 TEST(MonitorDisplayTest, TooltipCarriesStatusAndRatesAndIsCutAt127Bytes) {
@@ -67,11 +85,27 @@ TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {
 
     update = display.update(counters("Router", 9'045'000, 9'010'000), start + 1500, 30, 500);
     ASSERT_TRUE(update.hasRates);
-    EXPECT_EQ(update.received, 30u);
+    EXPECT_EQ(update.received, 45u);
     EXPECT_EQ(update.sent, 10u);
-    EXPECT_EQ(update.trafficLevel, 6u);
-    EXPECT_EQ(update.iconResource, 138);
-    EXPECT_STREQ(update.tooltip.c_str(), "Router\nReceiving (KB/s): 30\n  Sending (KB/s): 10");
+    EXPECT_EQ(update.trafficLevel, 9u);
+    EXPECT_STREQ(update.tooltip.c_str(), "Router\nReceiving (KB/s): 45\n  Sending (KB/s): 10");
+}
+
+// 100 Mbit/s at the default scale: the readouts, the tooltip and the history carry the true
+// rate; only the level stops at the top.
+TEST(MonitorDisplayTest, RatesFarAboveTheScaleAreShownInFull) {
+    MonitorDisplay display(2);
+    display.update(counters("Router", 1'000'000, 2'000'000), start, 30, 500);
+    const auto update =
+        display.update(counters("Router", 13'500'000, 2'029'000), start + 1000, 30, 500);
+    ASSERT_TRUE(update.hasRates);
+    EXPECT_EQ(update.received, 12'500u);
+    EXPECT_EQ(update.sent, 29u);
+    EXPECT_EQ(update.trafficLevel, 9u);
+    EXPECT_EQ(update.receivedDigits, 5);
+    EXPECT_EQ(update.sentDigits, 4);
+    EXPECT_STREQ(update.tooltip.c_str(), "Router\nReceiving (KB/s): 12500\n  Sending (KB/s): 29");
+    EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{0, 12'500}));
 }
 
 TEST(MonitorDisplayTest, HistoriesKeepTheirLengthWithTheNewestLast) {

@@ -40,12 +40,31 @@ TEST(TrafficRateMeterTest, CallsWithinOnePeriodAreSkippedAndMeasuredFromTheOlder
     EXPECT_EQ(result.received, 1000u);
 }
 
-TEST(TrafficRateMeterTest, RatesAreClampedToTheScale) {
-    TrafficRateMeter meter;
-    meter.sample(start, 0, 0, 30, period);
-    const auto result = meter.sample(start + 1000, 45'000, 10'000, 30, period);
-    EXPECT_EQ(result.received, 30u);
-    EXPECT_EQ(result.sent, 10u);
+// The scale sizes the graph only: the rates are what the counters say, also far above it.
+TEST(TrafficRateMeterTest, RatesAreMeasuredWhateverTheScale) {
+    const struct {
+        std::uint32_t scale;
+        std::uint32_t bytesInASecond;
+        std::uint32_t rate;
+    } cases[] = {
+        {30, 29'999, 29},         // just below
+        {30, 30'000, 30},         // at
+        {30, 30'999, 30},         // above by less than one unit
+        {30, 45'000, 45},         // above
+        {30, 12'500'000, 12'500}, // 100 Mbit/s, far above
+        {1, 1'250'000'000, 1'250'000},
+        {1'000'000, 12'500'000, 12'500},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.bytesInASecond << " at scale " << c.scale);
+        TrafficRateMeter meter;
+        meter.sample(start, 1'000, 2'000, c.scale, period);
+        const auto result = meter.sample(start + 1000, 1'000 + c.bytesInASecond,
+                                         2'000 + c.bytesInASecond / 2, c.scale, period);
+        EXPECT_EQ(result.outcome, Outcome::Rates);
+        EXPECT_EQ(result.received, c.rate);
+        EXPECT_EQ(result.sent, c.rate / 2);
+    }
 }
 
 TEST(TrafficRateMeterTest, ScaleZeroSkipsEveryCallAndStoresNothing) {
@@ -112,6 +131,9 @@ TEST(TrafficRateMeterTest, DifferencesCountOnlyWhenPlausibleForTheTimeElapsed) {
         {0, half - 1, 2000, 1'073'741},
         {0, half, 4000, 0},
         {900'000'000, 3'000, 1000, 0},
+        {5'000'000, 4'999'700, 500, 0}, // a router stepping back a few hundred bytes
+        {half + 300, half, 500, 0},
+        {300, top - 99, 500, 0}, // back across the wrap
         {top, top, 4000, 0},
     };
     for (const auto& [last, current, elapsed, expected] : cases) {

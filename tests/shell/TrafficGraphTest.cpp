@@ -48,6 +48,9 @@ TEST(TrafficGraph, drawsItsSamplesAndFrameByTheClientSize) {
     const std::vector<int> top(width + 1, 100);
     std::vector<int> rising(width + 1, 0); // 0 for the older half, 1 for the newer
     std::fill(rising.begin() + width / 2 + 1, rising.end(), 1);
+    std::vector<int> atThenAbove(width + 1, 100); // the scale, then a true rate far above it
+    std::fill(atThenAbove.begin() + width / 2 + 1, atThenAbove.end(), 1000);
+    const std::vector<int> justBelow(width + 1, 99);
     // clang-format off
     const GraphCase cases[] = {
         {"W + 1 samples at half the range fill row H/2 edge to edge", 0, 100, Look::plain,
@@ -60,10 +63,18 @@ TEST(TrafficGraph, drawsItsSamplesAndFrameByTheClientSize) {
          {{0, 20, line}, {1, 20, back}}},
         {"a lower bound enters only the range", 10, 110, Look::plain, halfway,
          {{30, 20, line}, {30, 15, back}}},
-        {"range 0..0 counts as 0.1: a sample of 1 is far above the top", 0, 0, Look::plain,
-         rising, {{30, 0, line}, {30, 39, line}, {29, 39, back}, {32, 0, back}}},
-        {"samples far beyond the range still draw their line", 0, 100, Look::plain,
-         {INT_MAX, INT_MIN}, {{16, 0, line}, {16, 39, line}, {2, 20, back}}},
+        {"range 0..0 counts as 0.1: a sample of 1 lies above it, on the top row", 0, 0,
+         Look::plain, rising,
+         {{30, 39, line}, {29, 39, back}, {20, 0, back}, {31, 0, line}, {45, 0, line},
+          {45, 1, back}}},
+        {"samples at the upper bound and ten times above it share the top row", 0, 100,
+         Look::plain, atThenAbove, {{0, 0, line}, {15, 0, line}, {45, 0, line}, {59, 0, line},
+          {15, 1, back}, {45, 1, back}}},
+        {"a sample just below the upper bound stays below the top row", 0, 100, Look::plain,
+         justBelow, {{30, 1, line}, {30, 0, back}}},
+        {"samples far beyond the range: above on the top row, below still a line", 0, 100,
+         Look::plain, {INT_MAX, INT_MIN}, {{0, 0, line}, {1, 20, line}, {1, 39, line},
+          {16, 20, back}}},
         {"fill with 0 leaves only the background", 0, 100, Look::filledWithZero, halfway,
          {{0, 20, back}, {30, 20, back}, {59, 20, back}}},
         {"without border the plot reaches the edges", 0, 100, Look::plain, top,
@@ -71,7 +82,10 @@ TEST(TrafficGraph, drawsItsSamplesAndFrameByTheClientSize) {
         {"sunken: dark top and left without their last pixel, light right and bottom", 0, 100,
          Look::sunkenBorder, top,
          {{0, 0, dark}, {58, 0, dark}, {59, 0, light}, {0, 38, dark}, {0, 39, light},
-          {30, 39, light}, {59, 20, light}, {59, 39, light}, {30, 1, back}}},
+          {30, 39, light}, {59, 20, light}, {59, 39, light}, {30, 2, back}}},
+        {"inside a frame, samples at and far above the range run along the first row within",
+         0, 100, Look::sunkenBorder, atThenAbove,
+         {{15, 0, dark}, {45, 0, dark}, {15, 1, line}, {45, 1, line}, {45, 2, back}}},
         {"raised: the colours swap", 0, 100, Look::raisedBorder, {0},
          {{0, 0, light}, {58, 0, light}, {59, 0, dark}, {0, 38, light}, {0, 39, dark},
           {59, 39, dark}, {30, 20, back}}},
