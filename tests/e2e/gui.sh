@@ -19,7 +19,7 @@ artefacts=${2:?usage: gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR}
 friendly_name="Kestrum Test Gateway"
 tolerance_percent=5
 send_seconds=10
-exe="$windows_build/shell/kestrum.exe"
+exe="$windows_build/shell/app/kestrum.exe"
 reader="$windows_build/tools/sandbox/kestrum-window-reader.exe"
 
 fail() {
