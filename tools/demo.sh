@@ -26,8 +26,8 @@ fail() {
     fail "SECONDS must be a number from 10 to 3600"
 
 packages="cmake make googletest g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
-    binutils-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick iproute2 python3
-    miniupnpd-nftables"
+    binutils-mingw-w64-x86-64 wine wine64 xvfb xauth imagemagick fonts-wine fonts-liberation
+    fonts-wqy-microhei iproute2 python3 miniupnpd-nftables"
 # shellcheck disable=SC2086 # one package a word
 if ! dpkg -s $packages >/dev/null 2>&1; then
     echo "Installing packages..."
@@ -38,41 +38,31 @@ echo "Building kestrum.exe..."
 cmake --preset windows >/dev/null
 cmake --build build/windows --target kestrum kestrum-window-reader -j2 >/dev/null
 exe="$root/build/windows/shell/app/kestrum.exe"
-reader="$root/build/windows/tests/e2e/kestrum-window-reader.exe"
+reader="$root/build/windows/tools/sandbox/kestrum-window-reader.exe"
 pictures="$root/build/demo"
 
 # shellcheck source=sandbox/network.sh
 . "$root/tools/sandbox/network.sh"
+# shellcheck source=sandbox/desktop.sh
+. "$root/tools/sandbox/desktop.sh"
 make_network
 start_gateway
 
 headless=false
 if [ -z "${DISPLAY:-}" ]; then
     headless=true
-    ip netns exec "$lan" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
-        3>"$work/display" 2>/dev/null &
-    for _ in $(seq 100); do
-        [ -s "$work/display" ] && break
-        sleep 0.1
-    done
-    [ -s "$work/display" ] || fail "Xvfb did not start"
-    export DISPLAY=":$(head -n 1 "$work/display")"
+    start_display 1024x768 "$lan" || fail "no display"
 fi
 
 # A prefix of its own, whose wineserver starts inside the LAN namespace, where the sockets are.
-export WINEPREFIX="$root/build/demo-wineprefix" WINEDEBUG=-all
+# Headless, a virtual desktop draws the window frame and a taskbar with the tray icon; on a real
+# display the window and the tray icon go to the desktop there.
 echo "Starting Wine (the first start takes a while)..."
-in_ns "$lan" timeout 300 wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
+desktop=
 if $headless; then
-    # A virtual desktop draws the window frame and a taskbar with the tray icon.
-    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
-        >/dev/null 2>&1
-else
-    # On a real display the window and the tray icon go to the desktop there.
-    in_ns "$lan" wine reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1 || true
+    desktop=800x600
 fi
-in_ns "$lan" wineserver -w
+prepare_wine_prefix "$root/build/demo-wineprefix" "$lan" "$desktop" || fail "no Wine prefix"
 
 reader() {
     in_ns "$lan" timeout 120 wine "$reader" "$@"

@@ -9,8 +9,8 @@
 #   tests/e2e/gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR
 #
 # Needs root, Wine, Xvfb and ImageMagick. The network is that of tools/sandbox/network.sh; the
-# display and the Wine session are started inside the LAN namespace, so the program's sockets
-# live there.
+# display and a fresh Wine prefix (tools/sandbox/desktop.sh) are started inside the LAN namespace,
+# so the program's sockets live there.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -20,7 +20,7 @@ friendly_name="Kestrum Test Gateway"
 tolerance_percent=5
 send_seconds=10
 exe="$windows_build/shell/app/kestrum.exe"
-reader="$windows_build/tests/e2e/kestrum-window-reader.exe"
+reader="$windows_build/tools/sandbox/kestrum-window-reader.exe"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -29,6 +29,8 @@ fail() {
 
 # shellcheck source=../../tools/sandbox/network.sh
 . "$here/../../tools/sandbox/network.sh"
+# shellcheck source=../../tools/sandbox/desktop.sh
+. "$here/../../tools/sandbox/desktop.sh"
 require_network_tools
 for tool in wine wineserver Xvfb import; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
@@ -37,32 +39,6 @@ done
 [ -f "$reader" ] || fail "no window reader at $reader"
 mkdir -p "$artefacts"
 artefacts=$(cd "$artefacts" && pwd)
-
-# A display of our own inside the LAN namespace (X's abstract socket belongs to a namespace);
-# Xvfb picks a free number.
-start_display() {
-    ip netns exec "$lan" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp \
-        3>"$work/display" 2>"$work/xvfb.log" &
-    local tries
-    for tries in $(seq 100); do
-        if [ -s "$work/display" ]; then
-            export DISPLAY=":$(head -n 1 "$work/display")"
-            return 0
-        fi
-        sleep 0.1
-    done
-    fail "Xvfb did not start"
-}
-
-# A fresh prefix: its wineserver starts inside the LAN namespace, where the sockets are. Every
-# program runs on one virtual desktop, which draws the window frames and the notification area.
-prepare_wine() {
-    export WINEPREFIX="$work/wineprefix" WINEDEBUG=-all
-    in_ns "$lan" timeout 180 wineboot -i >/dev/null 2>&1 || fail "wineboot failed"
-    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
-    in_ns "$lan" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 800x600 /f \
-        >/dev/null 2>&1
-}
 
 set_dpi() { # dots per inch
     in_ns "$lan" wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
@@ -137,8 +113,9 @@ record_phase() { # direction phase_plan
 
 make_network
 start_gateway
-start_display
-prepare_wine
+start_display 1024x768 "$lan" || fail "no display"
+# Every program runs on one virtual desktop, which draws the window frames and the tray.
+prepare_wine_prefix "$work/wineprefix" "$lan" 800x600 || fail "no Wine prefix"
 
 # 96 DPI: measure, keep a picture, exit from the tray menu.
 set_dpi 96

@@ -2,6 +2,7 @@
 
 #include "monitor/TrafficRateMeter.h"
 #include "tests/hostile/HostileMonitor.h"
+#include "tests/support/Eventually.h"
 
 namespace kestrum::test {
 namespace {
@@ -45,7 +46,7 @@ TEST_F(HostileGatewayTest, HundredsOfLocationsHoldTheSearchOnlyWhileTheyLast) {
     }
     auto flooder = std::make_unique<SsdpResponder>(answers);
     startMonitor();
-    ASSERT_TRUE(waitFor([&] { return flooder->searchesAnswered() >= 30; }));
+    ASSERT_TRUE(eventually([&] { return flooder->searchesAnswered() >= 30; }, 90s));
     EXPECT_NE(monitor_->state(), WorkerThread::State::Finished);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Searching);
 
@@ -136,7 +137,7 @@ TEST_F(HostileGatewayTest, CounterValuesOfAnyShapeKeepThePollersRunning) {
     // Faults with status 500 keep the last values, and the pollers go on asking.
     gateway->setBehaviour(FakeGateway::Behaviour::Fail);
     const std::size_t before = gateway->requests().size();
-    ASSERT_TRUE(waitFor([&] { return gateway->requests().size() >= before + 6; }));
+    ASSERT_TRUE(eventually([&] { return gateway->requests().size() >= before + 6; }, 90s));
     EXPECT_EQ(monitor_->totalBytesReceived(), 0xFFFFFFFFu);
     EXPECT_EQ(monitor_->totalBytesSent(), 0xFFFFFFFFu);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
@@ -162,7 +163,7 @@ TEST_F(HostileGatewayTest, HostileControlServersHoldNoPollerPastTheExchangeLimit
                                 Behaviour::RedirectLoop, Behaviour::Fault}) {
         control.setBehaviour(behaviour);
         const int before = control.requests();
-        EXPECT_TRUE(waitFor([&] { return control.requests() >= before + 6; }))
+        EXPECT_TRUE(eventually([&] { return control.requests() >= before + 6; }, 90s))
             << "behaviour " << static_cast<int>(behaviour);
         EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
         EXPECT_EQ(monitor_->totalBytesReceived(), 1u);
@@ -194,7 +195,7 @@ TEST_F(HostileGatewayTest, StopDuringAHeldDescriptionLoadStartsNoFurtherLoad) {
     };
 
     startMonitor(5);
-    ASSERT_TRUE(waitFor([&] { return loadsBegun() >= 1; }));
+    ASSERT_TRUE(eventually([&] { return loadsBegun() >= 1; }, 90s));
     monitor_->requestStop(false);
     EXPECT_LT(stopMonitor(), 30s);
     EXPECT_EQ(loadsBegun(), 1);
@@ -213,7 +214,7 @@ TEST_F(HostileGatewayTest, StopWhilePollersAreHeldEndsThemAfterTheirExchange) {
     // another once a stop was asked for.
     const int before = control.requests();
     control.setBehaviour(Behaviour::Trickle);
-    ASSERT_TRUE(waitFor([&] { return control.requests() >= before + 2; }));
+    ASSERT_TRUE(eventually([&] { return control.requests() >= before + 2; }, 90s));
     refresh_.set(10000);
     while (updates_.take(0)) {
     }

@@ -81,17 +81,6 @@ protected:
         });
     }
 
-    static bool waitFor(const std::function<bool()>& condition, std::chrono::seconds limit = 90s) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (!condition()) {
-            if (std::chrono::steady_clock::now() >= deadline) {
-                return false;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return true;
-    }
-
     // Stops the monitor with waiting and returns how long that took.
     std::chrono::duration<double> stopMonitor() {
         const auto begun = std::chrono::steady_clock::now();

@@ -3,6 +3,7 @@
 
 #include "http/HttpClient.h"
 #include "tests/hostile/HostileMonitor.h"
+#include "tests/support/Eventually.h"
 
 namespace kestrum::test {
 namespace {
@@ -22,7 +23,7 @@ TEST_F(WorstCaseStopTest, ADescriptionTricklingForEverHoldsAStopOnlyUntilTheExch
     SsdpResponder announcer(
         {ssdpAnswer(first.url("/desc.xml")), ssdpAnswer(second.url("/desc.xml"))});
     startMonitor(HttpClient::defaultExchangeTimeout);
-    ASSERT_TRUE(waitFor([&] { return first.requests() + second.requests() >= 1; }));
+    ASSERT_TRUE(eventually([&] { return first.requests() + second.requests() >= 1; }, 90s));
     monitor_->requestStop(false);
     EXPECT_LT(stopMonitor(), 65s);
     EXPECT_EQ(first.requests() + second.requests(), 1);

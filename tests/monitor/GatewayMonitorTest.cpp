@@ -5,6 +5,7 @@
 #include "net/Sockets.h"
 #include "net/StringSet.h"
 #include "tests/monitor/MonitorFixture.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/FakeGateway.h"
 #include "upnp/Device.h"
 #include "upnp/Service.h"
@@ -68,12 +69,8 @@ TEST_F(GatewayMonitorTest, SearchingPostsOneUpdateHoweverManyAttemptsFail) {
     garbled->setBehaviour(FakeGateway::Behaviour::Garbage);
 
     startMonitor();
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
     // Three attempts of ten searches each.
-    while (countless->searchesAnswered() < 30 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(50ms);
-    }
-    ASSERT_GE(countless->searchesAnswered(), 30);
+    ASSERT_TRUE(eventually([&] { return countless->searchesAnswered() >= 30; }, 60s));
     EXPECT_EQ(updates_.pending(), 1u);
     EXPECT_STREQ(monitor_->statusText().c_str(), looking);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Searching);
@@ -85,11 +82,7 @@ TEST_F(GatewayMonitorTest, StopDuringADiscoveryAttemptEndsTheThread) {
     auto countless = gateway(description({.elements = "<friendlyName>No counters</friendlyName>",
                                           .wanType = "urn:schemas-upnp-org:device:LANDevice:1"}));
     startMonitor();
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (countless->searchesAnswered() == 0 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(10ms);
-    }
-    ASSERT_GT(countless->searchesAnswered(), 0);
+    ASSERT_TRUE(eventually([&] { return countless->searchesAnswered() > 0; }, 60s));
 
     monitor_->requestStop(true);
     EXPECT_EQ(monitor_->state(), WorkerThread::State::Finished);
@@ -208,10 +201,7 @@ TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
 
     router->setBehaviour(FakeGateway::Behaviour::Fail);
     const std::size_t before = router->requests().size();
-    const auto deadline = std::chrono::steady_clock::now() + 60s;
-    while (router->requests().size() < before + 6 && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(eventually([&] { return router->requests().size() >= before + 6; }, 60s));
     EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
     EXPECT_EQ(monitor_->totalBytesSent(), 6u);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
@@ -219,10 +209,7 @@ TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
     router->setBehaviour(FakeGateway::Behaviour::Answer);
     router->setSoapReply(missingCounters);
     const std::size_t answered = router->requests().size();
-    while (router->requests().size() < answered + 6 &&
-           std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-    }
+    ASSERT_TRUE(eventually([&] { return router->requests().size() >= answered + 6; }, 60s));
     EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
     EXPECT_EQ(monitor_->totalBytesSent(), 6u);
 }
@@ -286,26 +273,19 @@ protected:
     }
 
     bool showing(std::uint32_t value) const {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            const MonitorSnapshot snapshot = monitor_.snapshot();
-            if (snapshot.countersPublished && snapshot.totalBytesReceived == value &&
-                snapshot.totalBytesSent == value) {
-                return true;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-        return false;
+        return eventually(
+            [&] {
+                const MonitorSnapshot snapshot = monitor_.snapshot();
+                return snapshot.countersPublished && snapshot.totalBytesReceived == value &&
+                       snapshot.totalBytesSent == value;
+            },
+            60s);
     }
 
     // Both pollers have asked at least twice more.
-    void awaitFurtherReadings() const {
+    bool furtherReadings() const {
         const std::size_t before = gateway_.requests().size();
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (gateway_.requests().size() < before + 4 &&
-               std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(10ms);
-        }
+        return eventually([&] { return gateway_.requests().size() >= before + 4; }, 60s);
     }
 
     // One window update, each half a second after the one before.
@@ -361,12 +341,12 @@ TEST_F(CounterPollingTest, AFallToZeroOrAReplyWithoutCounterShowsNoTraffic) {
 
         for (const std::string& body : noCounter) {
             gateway_.setSoapReply(body);
-            awaitFurtherReadings();
+            ASSERT_TRUE(furtherReadings());
             EXPECT_TRUE(showing(n)) << body;
             shown = update();
             EXPECT_EQ(shown.received + shown.sent, 0u) << body;
             gateway_.setSoapReply("");
-            awaitFurtherReadings();
+            ASSERT_TRUE(furtherReadings());
             shown = update();
             EXPECT_EQ(shown.received + shown.sent, 0u) << body;
         }

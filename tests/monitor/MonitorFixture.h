@@ -3,6 +3,7 @@
 #include "monitor/GatewayMonitor.h"
 #include "monitor/RefreshPeriod.h"
 #include "monitor/UpdateQueue.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/NetworkNamespace.h"
 
 #include <chrono>
@@ -18,6 +19,7 @@ class MonitorFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!enterPrivateNetwork()) {
+            ASSERT_FALSE(namespacesRequired()) << "no network namespace of its own could be made";
             GTEST_SKIP() << "discovery multicasts: needs a network namespace of its own (root)";
         }
     }
@@ -42,14 +44,12 @@ protected:
     // against a hang.
     bool takeUntil(const std::function<bool(const MonitorSnapshot&)>& condition,
                    std::chrono::seconds limit = std::chrono::seconds(90)) {
-        const auto deadline = std::chrono::steady_clock::now() + limit;
-        while (std::chrono::steady_clock::now() < deadline) {
-            updates_.take(100);
-            if (condition(monitor_->snapshot())) {
-                return true;
-            }
-        }
-        return false;
+        return eventually(
+            [&] {
+                updates_.take(100);
+                return condition(monitor_->snapshot());
+            },
+            limit);
     }
 
     RefreshPeriod refresh_{100};

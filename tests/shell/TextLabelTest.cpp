@@ -115,5 +115,19 @@ TEST(TextLabel, showsItsTemplateTextAndAnswersWithTheTextItShows) {
     EXPECT_STREQ(narrow, "Gateway");
 }
 
+// A gateway's CJK name shows its own glyphs, not the box of a missing one: a font without them
+// draws one and the same box for every character.
+TEST(TextLabel, cjkCharactersShowTheirOwnGlyphs) {
+    ShellTestHost host;
+    std::vector<std::vector<COLORREF>> glyphs;
+    for (const char* character : {"路", "由", "器"}) {
+        glyphs.push_back(freshLabelPicture(host, character));
+        EXPECT_GT(inkOf(host).right, 4) << character;
+    }
+    EXPECT_NE(glyphs[0], glyphs[1]);
+    EXPECT_NE(glyphs[0], glyphs[2]);
+    EXPECT_NE(glyphs[1], glyphs[2]);
+}
+
 } // namespace
 } // namespace kestrum::test

@@ -17,9 +17,9 @@ namespace {
 // Set once this process has made its namespace itself.
 bool entered = false;
 
-bool markedByRunner() {
-    const char* marker = std::getenv("KESTRUM_TEST_NETNS");
-    return marker != nullptr && std::string(marker) == "1";
+bool switchedOn(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && std::string(value) == "1";
 }
 
 // The interfaces of the namespace this process lives in: two heading lines, then one line per
@@ -51,7 +51,7 @@ bool loopbackIsTheOnlyInterface() {
 } // namespace
 
 bool insideOwnNetworkNamespace() {
-    return (entered || markedByRunner()) && loopbackIsTheOnlyInterface();
+    return (entered || switchedOn("KESTRUM_TEST_NETNS")) && loopbackIsTheOnlyInterface();
 }
 
 bool enterPrivateNetwork() {
@@ -67,6 +67,10 @@ bool enterPrivateNetwork() {
     static_cast<void>(made);
 #endif
     return insideOwnNetworkNamespace();
+}
+
+bool namespacesRequired() {
+    return switchedOn("KESTRUM_REQUIRE_NAMESPACES");
 }
 
 } // namespace kestrum::test

@@ -14,4 +14,8 @@ bool insideOwnNetworkNamespace();
 // not started by the namespace runner): the caller skips its test.
 bool enterPrivateNetwork();
 
+// Whether a test that cannot have its namespace fails rather than skips: set
+// KESTRUM_REQUIRE_NAMESPACES=1 where a skip would hide the tests that matter most (CI).
+bool namespacesRequired();
+
 } // namespace kestrum::test

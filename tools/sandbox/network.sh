@@ -51,6 +51,9 @@ remove_network() {
 cleanup() {
     local status=$?
     trap - EXIT INT TERM
+    # The background jobs die with the namespaces; forgotten first, bash does not report each
+    # as "Killed".
+    disown -a
     remove_network
     if [ "$status" -ne 0 ]; then
         for log in "$work"/*.log; do

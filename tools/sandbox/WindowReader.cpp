@@ -1,5 +1,6 @@
 // kestrum-window-reader: finds the running kestrum.exe's window in the same Wine session and
-// reads or drives it the way a screen reader or a user would, for the end-to-end GUI test.
+// reads or drives it the way a screen reader or a user would, for the demo and the end-to-end
+// GUI test.
 //
 //   find SECONDS          wait for the window; print its screen rectangle "left top width height";
 //                         fail when the link reaches over the Apply button

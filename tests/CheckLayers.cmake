@@ -1,0 +1,62 @@
+# Fails when a directory includes a header from a layer above it:
+#   net <- http <- soap <- upnp <- monitor, and net <- shell/framework <- shell/controls <-
+#   shell/app, which also uses monitor/ and below. tools/ and fuzz/ use anything but tests/.
+#
+#   cmake -DROOT=SOURCE_DIR -P CheckLayers.cmake
+cmake_minimum_required(VERSION 3.25)
+if(NOT ROOT)
+    message(FATAL_ERROR "usage: cmake -DROOT=SOURCE_DIR -P CheckLayers.cmake")
+endif()
+
+set(core net http soap upnp monitor)
+set(allowed_net net)
+set(allowed_http net http)
+set(allowed_soap net http soap)
+set(allowed_upnp net http soap upnp)
+set(allowed_monitor ${core})
+set(allowed_shell/framework net shell/framework)
+set(allowed_shell/controls net shell/framework shell/controls)
+set(allowed_shell/app ${core} shell/framework shell/controls shell/app)
+set(allowed_tools ${core} shell/framework shell/controls shell/app tools)
+set(allowed_fuzz ${allowed_tools} fuzz)
+set(layers net http soap upnp monitor shell/framework shell/controls shell/app tools fuzz)
+
+# The layer a path below ROOT belongs to; "other" outside every layer (tests/, system headers).
+function(layer_of path out)
+    set(found other)
+    foreach(layer IN LISTS layers)
+        if(path MATCHES "^${layer}/")
+            set(found ${layer})
+        endif()
+    endforeach()
+    set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+set(violations 0)
+foreach(layer IN LISTS layers)
+    file(GLOB_RECURSE files "${ROOT}/${layer}/*.h" "${ROOT}/${layer}/*.cpp" "${ROOT}/${layer}/*.rc")
+    foreach(file IN LISTS files)
+        get_filename_component(dir "${file}" DIRECTORY)
+        file(STRINGS "${file}" includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+        foreach(line IN LISTS includes)
+            string(REGEX REPLACE "^[^\"]*\"([^\"]+)\".*$" "\\1" name "${line}")
+            # Includes name a file beside the includer or below the source root.
+            if(EXISTS "${dir}/${name}")
+                get_filename_component(target "${dir}/${name}" ABSOLUTE)
+            else()
+                get_filename_component(target "${ROOT}/${name}" ABSOLUTE)
+            endif()
+            file(RELATIVE_PATH target "${ROOT}" "${target}")
+            layer_of("${target}" target_layer)
+            if(target MATCHES "^tests/" OR
+               (NOT target_layer STREQUAL "other" AND NOT target_layer IN_LIST allowed_${layer}))
+                file(RELATIVE_PATH shown "${ROOT}" "${file}")
+                message(SEND_ERROR "${shown} (${layer}) includes ${target}")
+                math(EXPR violations "${violations} + 1")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+if(violations GREATER 0)
+    message(FATAL_ERROR "${violations} include(s) against the direction of the layers")
+endif()
