@@ -97,7 +97,7 @@ INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         break;
     }
     case WM_DPICHANGED:
-        dpi_.change(hwnd_, HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        dpi_.change(hwnd_, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         break;
     case WM_SYSCOLORCHANGE:
         // Controls hear of new system colours only from their parent.

@@ -48,9 +48,12 @@ void CDialogDpi::attach(HWND dialog) {
     firstDpi_ = dpi_ = windowDpi(dialog);
 }
 
-void CDialogDpi::change(HWND dialog, int dpi, const RECT& suggested) {
-    SetWindowPos(dialog, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+void CDialogDpi::change(HWND dialog, int dpi, const RECT* suggested) {
+    if (suggested != nullptr) {
+        SetWindowPos(dialog, nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     if (dpi <= 0 || dpi == dpi_) {
         return;
     }

@@ -24,7 +24,8 @@ public:
     // At dialog start: takes the dialog's DPI and switches the system's own scaling of it off.
     void attach(HWND dialog);
     int dpi() const { return dpi_; }
-    void change(HWND dialog, int dpi, const RECT& suggested);
+    // A null rectangle leaves the window where it is.
+    void change(HWND dialog, int dpi, const RECT* suggested);
 
 private:
     struct Child {

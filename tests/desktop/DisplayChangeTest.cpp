@@ -199,7 +199,9 @@ TEST_F(DisplayChangeTest, AHundredDpiChangesKeepTheGdiObjectCount) {
         changeDpi(highDpi);
         changeDpi(normalDpi);
     }
-    EXPECT_EQ(ShellTestHost::gdiObjectCount(), before);
+    // A change that leaked would leave at least 50 objects behind; a few may come and go with
+    // what the system caches (seen: 3, under load beside other tests).
+    EXPECT_LE(ShellTestHost::gdiObjectCount(), before + 10);
 }
 
 TEST_F(DisplayChangeTest, SystemColourChangesReachTheControls) {
