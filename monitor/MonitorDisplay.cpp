@@ -21,11 +21,26 @@ void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     history.push_back(static_cast<std::int32_t>(rate));
 }
 
+void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
+    if (length < history.size()) {
+        history.erase(history.begin(),
+                      history.begin() + static_cast<std::ptrdiff_t>(history.size() - length));
+    } else {
+        history.insert(history.begin(), length - history.size(), 0);
+    }
+}
+
 } // namespace
 
 MonitorDisplay::MonitorDisplay(int historyLength)
     : receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
       sentHistory_(receivedHistory_.size(), 0) {}
+
+void MonitorDisplay::resizeHistories(int length) {
+    const auto kept = static_cast<std::size_t>(length > 0 ? length : 0);
+    keepNewest(receivedHistory_, kept);
+    keepNewest(sentHistory_, kept);
+}
 
 DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64_t now,
                                      std::uint32_t scale, std::uint32_t refreshPeriod) {

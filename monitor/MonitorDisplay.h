@@ -40,6 +40,10 @@ public:
     // Both histories keep this many values, oldest first.
     explicit MonitorDisplay(int historyLength);
 
+    // Both histories take a new length (the graphs changed width), keeping their newest values;
+    // room gained at the old end holds 0.
+    void resizeHistories(int length);
+
     DisplayUpdate update(const MonitorSnapshot& snapshot, std::int64_t now, std::uint32_t scale,
                          std::uint32_t refreshPeriod);
     // The user applied a scale: the readouts' digit counts start again from it.

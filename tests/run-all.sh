@@ -60,15 +60,21 @@ prepare_wine() {
     prepare_wine_prefix "$root/build/wineprefix"
 }
 
-# Pictures of every control in every state, kept as PNG for a person to look at.
-gallery() {
-    local out=build/windows/gallery bmp
-    rm -rf "$out" && mkdir -p "$out" || return 1
-    (cd "$out" && wine ../tests/gallery/kestrum-gallery.exe .) || return 1
-    for bmp in "$out"/*.bmp; do
+# Turns the BMP pictures a program left in a directory into PNG; fails when there are none.
+bmp_to_png() { # directory
+    local bmp
+    for bmp in "$1"/*.bmp; do
         [ -e "$bmp" ] || return 1 # no pictures at all
         convert "$bmp" "${bmp%.bmp}.png" && rm "$bmp" || return 1
     done
+}
+
+# Pictures of every control in every state, kept as PNG for a person to look at.
+gallery() {
+    local out=build/windows/gallery
+    rm -rf "$out" && mkdir -p "$out" || return 1
+    (cd "$out" && wine ../tests/gallery/kestrum-gallery.exe .) || return 1
+    bmp_to_png "$out"
 }
 
 build_preset() { # preset
@@ -102,6 +108,9 @@ if step "build windows" build_preset windows; then
     step "start a display (Xvfb)" start_display 1280x1024
     step "test windows (wine)" test_preset windows
     step "control gallery (build/windows/gallery/*.png)" gallery
+    # The desktop test's pictures of the monitor window at 96 and 144 DPI and back at 96.
+    step "monitor window per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
+        bmp_to_png build/windows/tests/desktop/dpi-screenshots
 fi
 # Run, not passed over: a missing or non-executable script fails its step.
 step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"

@@ -30,6 +30,15 @@ void setUpGraph(CTrafficGraph& graph, COLORREF line, std::uint32_t scale) {
     graph.redraw();
 }
 
+// The Apply glyph drawn for the largest scale that the DPI reaches.
+HBITMAP loadApplyGlyph(int dpi) {
+    const int glyph = dpi >= 2 * USER_DEFAULT_SCREEN_DPI       ? IDB_APPLY_200
+                      : dpi >= 3 * USER_DEFAULT_SCREEN_DPI / 2 ? IDB_APPLY_150
+                                                               : IDB_APPLY;
+    return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(glyph),
+                                           IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
+}
+
 } // namespace
 
 CMonitorDialog::CMonitorDialog(CMonitorApp& application)
@@ -58,12 +67,8 @@ bool CMonitorDialog::onInitDialog() {
 
     aboutBox_.create();
 
-    applyButton_.makeTexture(7, 0, 30, 40, GetSysColor(COLOR_BTNFACE));
-    HBITMAP glyph =
-        static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_APPLY),
-                                        IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
-    applyButton_.setBitmaps(glyph, RGB(255, 255, 255), CStyledButton::darkerCopy(),
-                            RGB(255, 255, 255));
+    applyButton_.makeTexture(7, 0, 30, 40, CStyledButton::buttonFace);
+    setApplyGlyph();
     applyButton_.setTooltipStyleBalloon();
     applyButton_.setTooltipText(applyTooltip, true);
 
@@ -83,6 +88,29 @@ bool CMonitorDialog::onInitDialog() {
     return true;
 }
 
+void CMonitorDialog::setApplyGlyph() {
+    applyButton_.setBitmaps(loadApplyGlyph(dpi()), RGB(255, 255, 255), CStyledButton::darkerCopy(),
+                            RGB(255, 255, 255));
+}
+
+// The framework has laid the controls out for the new DPI; what follows their sizes here is the
+// glyph, the window's icons and the histories, one value per graph column as at start.
+void CMonitorDialog::fitToDpi() {
+    setApplyGlyph();
+    icons_.apply(hwnd(), IDI_APPLICATION_ICON);
+    if (display_) {
+        display_->resizeHistories(clientWidth(receivedGraph_.hwnd()) + 1);
+        showHistories();
+    }
+}
+
+void CMonitorDialog::showHistories() {
+    const auto& received = display_->receivedHistory();
+    const auto& sent = display_->sentHistory();
+    receivedGraph_.setSamples(received.data(), static_cast<int>(received.size()), true);
+    sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
+}
+
 void CMonitorDialog::applyScale() {
     display_->applyScale(graphScale_);
     receivedReadout_.setDigitCount(display_->receivedDigits());
@@ -99,12 +127,9 @@ void CMonitorDialog::update() {
                                                  graphScale_, application_.refreshPeriod().get());
     statusLabel_.setText(shown.statusLine.c_str());
     if (shown.hasRates) {
-        const auto& received = display_->receivedHistory();
-        const auto& sent = display_->sentHistory();
-        receivedGraph_.setSamples(received.data(), static_cast<int>(received.size()), true);
+        showHistories();
         receivedReadout_.setDigitCount(shown.receivedDigits);
         receivedReadout_.setValue(static_cast<int>(shown.received));
-        sentGraph_.setSamples(sent.data(), static_cast<int>(sent.size()), true);
         sentReadout_.setDigitCount(shown.sentDigits);
         sentReadout_.setValue(static_cast<int>(shown.sent));
         application_.tray().setIcon(trayIconForLevel(shown.trafficLevel));
@@ -152,6 +177,9 @@ bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
         return false;
     case WM_CLOSE:
         show(SW_HIDE);
+        return true;
+    case WM_DPICHANGED:
+        fitToDpi();
         return true;
     default:
         return false;

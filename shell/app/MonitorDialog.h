@@ -51,6 +51,9 @@ private:
     void onTrayNotify(WPARAM iconId, LPARAM mouseMessage);
     void showTrayMenu();
     void applyScale();
+    void setApplyGlyph();
+    void fitToDpi();
+    void showHistories();
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;

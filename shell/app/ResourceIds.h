@@ -25,6 +25,8 @@
 #define IDI_LEVEL_8 140
 #define IDI_LEVEL_0 141
 #define IDB_APPLY 142
+#define IDB_APPLY_150 145
+#define IDB_APPLY_200 146
 
 #define IDC_STATUS 1000
 #define IDC_RECEIVED_GRAPH 1003

@@ -41,6 +41,7 @@ struct ShadeColours {
     COLORREF highlight;
 
     static ShadeColours system();
+    bool operator==(const ShadeColours&) const = default;
 };
 
 struct ButtonTextures {

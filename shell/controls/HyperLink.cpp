@@ -38,7 +38,7 @@ HCURSOR cursorOfHelpProgram() {
 
 CHyperLink::~CHyperLink() {
     if (hwnd() != nullptr && font_ != nullptr) {
-        SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(templateFont_), FALSE);
+        defaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(templateFont_), FALSE);
     }
     releaseFont();
 }
@@ -73,16 +73,7 @@ void CHyperLink::onSubclassed() {
     if (text.empty()) {
         SetWindowTextA(hwnd(), address_.c_str());
     }
-    templateFont_ = reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0));
-    LOGFONTA font{};
-    if (templateFont_ != nullptr && GetObjectA(templateFont_, sizeof font, &font) != 0) {
-        font.lfUnderline = hasStyle(underlineStyle) ? TRUE : FALSE;
-        font_ = CreateFontIndirectA(&font);
-        if (font_ != nullptr) {
-            SendMessageW(hwnd(), WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
-        }
-        autoSize();
-    } else {
+    if (!takeFont(reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)), TRUE)) {
         // Without a font the text cannot be measured; the template's size stays.
         style_ &= ~autoSizeStyle;
     }
@@ -160,6 +151,10 @@ LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_SETFONT:
+        // A new dialog font (a change of DPI): underline it and fit the text again.
+        takeFont(reinterpret_cast<HFONT>(wParam), lParam);
+        return 0;
     case WM_SIZE:
         tooltip_.fitTool();
         break;
@@ -239,6 +234,27 @@ void CHyperLink::autoSize() {
     const LONG borderHeight = frame.bottom - frame.top - client.bottom;
     MoveWindow(window, fitted.left, fitted.top, fitted.right - fitted.left + borderWidth,
                fitted.bottom - fitted.top + borderHeight, TRUE);
+}
+
+bool CHyperLink::takeFont(HFONT templateFont, LPARAM redraw) {
+    templateFont_ = templateFont;
+    LOGFONTA font{};
+    if (templateFont == nullptr || GetObjectA(templateFont, sizeof font, &font) == 0) {
+        defaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(templateFont), redraw);
+        releaseFont();
+        return false;
+    }
+    font.lfUnderline = hasStyle(underlineStyle) ? TRUE : FALSE;
+    HFONT previous = font_;
+    font_ = CreateFontIndirectA(&font);
+    defaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(font_ != nullptr ? font_ : templateFont),
+                redraw);
+    // Only now that the control no longer uses it.
+    if (previous != nullptr) {
+        DeleteObject(previous);
+    }
+    autoSize();
+    return true;
 }
 
 void CHyperLink::invalidate() {

@@ -45,6 +45,9 @@ protected:
 
 private:
     COLORREF textColour() const;
+    // Shows the text in an underlined copy of templateFont and fits the control to it; false
+    // when the font cannot be read.
+    bool takeFont(HFONT templateFont, LPARAM redraw);
     void autoSize();
     void invalidate();
     void releaseFont();

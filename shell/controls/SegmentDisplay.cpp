@@ -19,15 +19,17 @@ constexpr bool segmentTable[12][7] = {
     {1, 1, 1, 1, 1, 1, 1}, {1, 1, 0, 1, 1, 1, 1}, {0, 0, 0, 0, 0, 0, 0}, {0, 0, 0, 0, 0, 0, 1},
 };
 
-// A point of a stroke relative to the cell: x from its left or right edge, y from its top,
-// middle or bottom row.
+// A point of a segment's stroke relative to the cell: x from its left or right edge, y from
+// its top, middle or bottom row, each moved by its step once per stroke inward.
 enum class Column { left, right };
 enum class Row { top, middle, bottom };
 struct Point {
     Column column;
     int dx;
+    int xStep;
     Row row;
     int dy;
+    int yStep;
 };
 using Stroke = Point[3];
 
@@ -37,32 +39,30 @@ constexpr Row T = Row::top;
 constexpr Row M = Row::middle;
 constexpr Row B = Row::bottom;
 
-// Each segment is a bevelled bar of three one-pixel strokes, outermost first.
-constexpr Stroke strokeTable[7][3] = {
-    {{{L, 1, T, 0}, {R, -1, T, 0}, {R, 0, T, 1}},
-     {{L, 2, T, 1}, {R, -2, T, 1}, {R, -1, T, 2}},
-     {{L, 3, T, 2}, {R, -3, T, 2}, {R, -2, T, 3}}},
-    {{{L, 0, T, 1}, {L, 0, M, -1}, {L, 1, M, 0}},
-     {{L, 1, T, 2}, {L, 1, M, -2}, {L, 2, M, -1}},
-     {{L, 2, T, 3}, {L, 2, M, -3}, {L, 3, M, -2}}},
-    {{{L, 0, M, 1}, {L, 0, B, -1}, {L, 1, B, 0}},
-     {{L, 1, M, 2}, {L, 1, B, -2}, {L, 2, B, -1}},
-     {{L, 2, M, 3}, {L, 2, B, -3}, {L, 3, B, -2}}},
-    {{{L, 1, B, 0}, {R, -1, B, 0}, {R, 0, B, 1}},
-     {{L, 2, B, -1}, {R, -2, B, -1}, {R, -1, B, 0}},
-     {{L, 3, B, -2}, {R, -3, B, -2}, {R, -2, B, -1}}},
-    {{{R, 0, M, 1}, {R, 0, B, -1}, {R, 1, B, 0}},
-     {{R, -1, M, 2}, {R, -1, B, -2}, {R, 0, B, -1}},
-     {{R, -2, M, 3}, {R, -2, B, -3}, {R, -1, B, -2}}},
-    {{{R, 0, T, 1}, {R, 0, M, -1}, {R, 1, M, 0}},
-     {{R, -1, T, 2}, {R, -1, M, -2}, {R, 0, M, -1}},
-     {{R, -2, T, 3}, {R, -2, M, -3}, {R, -1, M, -2}}},
-    {{{L, 2, M, -1}, {R, -2, M, -1}, {R, -1, M, 0}},
-     {{L, 1, M, 0}, {R, -1, M, 0}, {R, 0, M, 1}},
-     {{L, 2, M, 1}, {R, -2, M, 1}, {R, -1, M, 2}}},
+// Each segment is a bevelled bar of one-pixel strokes, outermost first: a move to the first
+// point and lines to the other two. Stroke j of an outer segment is its first stroke moved by
+// j steps; the middle bar's strokes lie on both sides of the middle row.
+constexpr Stroke segmentStrokes[7] = {
+    {{L, 1, 1, T, 0, 1}, {R, -1, -1, T, 0, 1}, {R, 0, -1, T, 1, 1}},
+    {{L, 0, 1, T, 1, 1}, {L, 0, 1, M, -1, -1}, {L, 1, 1, M, 0, -1}},
+    {{L, 0, 1, M, 1, 1}, {L, 0, 1, B, -1, -1}, {L, 1, 1, B, 0, -1}},
+    {{L, 1, 1, B, 0, -1}, {R, -1, -1, B, 0, -1}, {R, 0, -1, B, 1, -1}},
+    {{R, 0, -1, M, 1, 1}, {R, 0, -1, B, -1, -1}, {R, 1, -1, B, 0, -1}},
+    {{R, 0, -1, T, 1, 1}, {R, 0, -1, M, -1, -1}, {R, 1, -1, M, 0, -1}},
+    {{L, 1, 1, M, 0, 1}, {R, -1, -1, M, 0, 1}, {R, 0, -1, M, 1, 1}},
 };
 constexpr int middleSegment = 6;
 constexpr int minusPattern = 11;
+
+// At 100 % the readout is 39 pixels high, with three strokes per segment, a margin of 4 and a
+// gap of 3. A taller control (a higher DPI) scales them with its height; a lower one keeps them.
+constexpr int referenceHeight = 39;
+constexpr int referenceStrokes = 3;
+
+int scaledToHeight(int value, int height) {
+    return height > referenceHeight ? (value * height + referenceHeight / 2) / referenceHeight
+                                    : value;
+}
 
 } // namespace
 
@@ -123,8 +123,9 @@ void CSegmentDisplay::drawDigits(HDC dc, int width, int height, HPEN litPen, HPE
         return;
     }
     const bool tall = height > 20;
-    const int margin = margin_;
-    const int gap = tall ? gap_ : gap_ - 1;
+    const int margin = scaledToHeight(margin_, height);
+    const int gap = tall ? scaledToHeight(gap_, height) : gap_ - 1;
+    const Strokes strokes{scaledToHeight(referenceStrokes, height), !tall};
     const int digitWidth = (width - 2 * margin - (count - 1) * gap) / count;
     const int digitHeight = height - 2 * margin;
     const int unitsLeft =
@@ -139,9 +140,9 @@ void CSegmentDisplay::drawDigits(HDC dc, int width, int height, HPEN litPen, HPE
     for (int position = 0; position < count; ++position) {
         const int left = unitsLeft - position * (digitWidth + gap);
         if (value_ == 0 && position == 0) {
-            drawCell(dc, cellAt(left), 0, true, tall, litPen, unlitPen);
+            drawCell(dc, cellAt(left), 0, true, strokes, litPen, unlitPen);
         } else {
-            drawCell(dc, cellAt(left), std::abs(rest % 10), rest != 0, tall, litPen, unlitPen);
+            drawCell(dc, cellAt(left), std::abs(rest % 10), rest != 0, strokes, litPen, unlitPen);
         }
         if (rest == 0 && !blankFound) {
             firstBlankLeft = left;
@@ -151,26 +152,30 @@ void CSegmentDisplay::drawDigits(HDC dc, int width, int height, HPEN litPen, HPE
     }
     if (value_ < 0) {
         // With every position taken the minus lands on a cell at the left edge.
-        drawCell(dc, cellAt(firstBlankLeft), minusPattern, true, tall, litPen, unlitPen);
+        drawCell(dc, cellAt(firstBlankLeft), minusPattern, true, strokes, litPen, unlitPen);
     }
 }
 
-void CSegmentDisplay::drawCell(HDC dc, const Cell& cell, int pattern, bool lit, bool tall,
-                               HPEN litPen, HPEN unlitPen) {
+void CSegmentDisplay::drawCell(HDC dc, const Cell& cell, int pattern, bool lit,
+                               const Strokes& strokes, HPEN litPen, HPEN unlitPen) {
     const int middle = cell.top + (cell.bottom - cell.top) / 2;
-    const auto at = [&](const Point& point) {
-        const int x = (point.column == Column::left ? cell.left : cell.right) + point.dx;
-        const int base = point.row == Row::top      ? cell.top
-                         : point.row == Row::middle ? middle
-                                                    : cell.bottom;
-        return POINT{x, base + point.dy};
-    };
     for (int segment = 0; segment < 7; ++segment) {
         SelectObject(dc, lit && segmentTable[pattern][segment] ? litPen : unlitPen);
-        for (int stroke = 0; stroke < 3; ++stroke) {
-            const Stroke& points = strokeTable[segment][stroke];
+        const Stroke& points = segmentStrokes[segment];
+        for (int stroke = 0; stroke < strokes.count; ++stroke) {
+            // The middle bar grows both ways from the middle row, its centre stroke longest.
+            const int along = segment == middleSegment ? stroke - (strokes.count - 1) / 2 : stroke;
+            const int inward = along < 0 ? -along : along;
+            const auto at = [&](const Point& point) {
+                const int x = (point.column == Column::left ? cell.left : cell.right) + point.dx +
+                              point.xStep * inward;
+                const int base = point.row == Row::top      ? cell.top
+                                 : point.row == Row::middle ? middle
+                                                            : cell.bottom;
+                return POINT{x, base + point.dy + point.yStep * along};
+            };
             // Thin digits join the innermost stroke of an outer segment to the one before it.
-            if (stroke < 2 || tall || segment == middleSegment) {
+            if (stroke < strokes.count - 1 || !strokes.thin || segment == middleSegment) {
                 const POINT start = at(points[0]);
                 MoveToEx(dc, start.x, start.y, nullptr);
             }

@@ -28,10 +28,16 @@ private:
     struct Cell {
         int left, top, right, bottom;
     };
+    // One-pixel strokes per segment; thin digits join an outer segment's innermost stroke to
+    // the one before it.
+    struct Strokes {
+        int count;
+        bool thin;
+    };
 
     void drawDigits(HDC dc, int width, int height, HPEN litPen, HPEN unlitPen) const;
-    static void drawCell(HDC dc, const Cell& cell, int pattern, bool lit, bool tall, HPEN litPen,
-                         HPEN unlitPen);
+    static void drawCell(HDC dc, const Cell& cell, int pattern, bool lit, const Strokes& strokes,
+                         HPEN litPen, HPEN unlitPen);
 
     COLORREF background_ = RGB(0, 0, 0);
     COLORREF lit_ = RGB(255, 0, 0);

@@ -222,11 +222,22 @@ void CStyledButton::paint(const DRAWITEMSTRUCT& item) {
 }
 
 void CStyledButton::fitTextures(int width, int height) {
-    if (hasTexture_ && (textures_.normal.width() != width || textures_.normal.height() != height)) {
-        textures_ = makeButtonTextures(width, height, settings_.granularity,
-                                       settings_.highlightPercent, settings_.colouringPercent,
-                                       settings_.colour, ShadeColours::system(), platformRandom);
+    if (!hasTexture_) {
+        return;
     }
+    // The system colours are read at every paint: a change of scheme or high contrast shows
+    // at once, as does a new size (a change of DPI).
+    const ShadeColours shades = ShadeColours::system();
+    const COLORREF tint =
+        settings_.colour == buttonFace ? GetSysColor(COLOR_BTNFACE) : settings_.colour;
+    if (textures_.normal.width() == width && textures_.normal.height() == height &&
+        shades == texturesShades_ && tint == texturesTint_) {
+        return;
+    }
+    textures_ = makeButtonTextures(width, height, settings_.granularity, settings_.highlightPercent,
+                                   settings_.colouringPercent, tint, shades, platformRandom);
+    texturesShades_ = shades;
+    texturesTint_ = tint;
 }
 
 void CStyledButton::trackHover(WPARAM keys, LPARAM point) {

@@ -20,8 +20,13 @@ public:
 
     CStyledButton() = default;
 
+    // The tint colour that stands for the system's button face as it is at each paint (no RGB
+    // value has a high byte).
+    static constexpr COLORREF buttonFace = 0xFF000000;
+
     // Builds the normal and hover background for the button's size; only the shaded texture
-    // type exists. The textures follow later size changes with the same settings.
+    // type exists. The textures follow later changes of size and of the system colours with the
+    // same settings.
     bool makeTexture(int type, int granularity, int highlightPercent, int colouringPercent,
                      COLORREF colour);
     // The button takes ownership of both images (a null idle image uses the hover image). On
@@ -59,6 +64,8 @@ private:
     bool hasTexture_ = false;
     TextureSettings settings_;
     ButtonTextures textures_;
+    ShadeColours texturesShades_{};
+    COLORREF texturesTint_ = 0;
     CMaskedBitmap hoverBitmap_;
     CMaskedBitmap idleBitmap_;
     CTooltip tooltip_;

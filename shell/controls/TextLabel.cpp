@@ -1,5 +1,6 @@
 #include "shell/controls/TextLabel.h"
 
+#include "shell/framework/DialogDpi.h"
 #include "shell/framework/TextConversion.h"
 #include "shell/framework/WindowText.h"
 
@@ -25,24 +26,7 @@ HFONT createLabelFont(int dpi) {
     return CreateFontIndirectW(&font);
 }
 
-// The window's own DPI where the system can tell it (per-monitor awareness), else the
-// context's.
-int windowDpi(HWND window, HDC dc) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow =
-        reinterpret_cast<GetDpiForWindowFunction>(reinterpret_cast<void (*)()>(
-            GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (getDpiForWindow != nullptr) {
-        if (const UINT dpi = getDpiForWindow(window); dpi != 0) {
-            return static_cast<int>(dpi);
-        }
-    }
-    return GetDeviceCaps(dc, LOGPIXELSY);
-}
-
 } // namespace
-
-CTextLabel::CTextLabel() : textColour_(GetSysColor(COLOR_BTNTEXT)) {}
 
 CTextLabel::~CTextLabel() {
     if (font_ != nullptr) {
@@ -68,6 +52,10 @@ void CTextLabel::onSubclassed() {
 }
 
 void CTextLabel::setWideText(std::wstring text) {
+    // The same text again would only repaint what is already there.
+    if (text == text_) {
+        return;
+    }
     text_ = std::move(text);
     refresh();
 }
@@ -98,6 +86,14 @@ LRESULT CTextLabel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_GETTEXT:
     case WM_GETTEXTLENGTH:
         return answerWindowText(text_, message, wParam, lParam);
+    case WM_DPICHANGED:
+        // The dialog passes its new DPI on; the font follows at the next paint.
+        dpi_ = HIWORD(wParam);
+        refresh();
+        return 0;
+    case WM_SYSCOLORCHANGE:
+        refresh();
+        return 0;
     default:
         return COffscreenControl::windowProc(message, wParam, lParam);
     }
@@ -106,7 +102,8 @@ LRESULT CTextLabel::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CTextLabel::draw(HDC dc, HDC target, const RECT& client) {
     // Transparent: start from what is on the screen under the control.
     BitBlt(dc, 0, 0, client.right, client.bottom, target, 0, 0, SRCCOPY);
-    if (const int dpi = windowDpi(hwnd(), target); font_ == nullptr || dpi != fontDpi_) {
+    const int dpi = dpi_ != 0 ? dpi_ : windowDpi(hwnd());
+    if (font_ == nullptr || dpi != fontDpi_) {
         if (font_ != nullptr) {
             DeleteObject(font_);
         }
@@ -118,7 +115,8 @@ void CTextLabel::draw(HDC dc, HDC target, const RECT& client) {
     SIZE extent{};
     GetTextExtentPoint32W(dc, text_.c_str(), length, &extent);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, textColour_);
+    // Read at every paint, so that a change of colours or high contrast shows at once.
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
     TextOutW(dc, leftOffset, client.bottom / 2 - extent.cy / 2, text_.c_str(), length);
     SelectObject(dc, previousFont);
 }

@@ -11,11 +11,11 @@ namespace kestrum {
 // script. Its window text is the text it shows.
 class CTextLabel : public COffscreenControl {
 public:
-    CTextLabel();
+    CTextLabel() = default;
     ~CTextLabel() override;
 
     // UTF-8; null is the empty text. Has the parent repaint the area under the label first,
-    // so nothing of the previous text stays.
+    // so nothing of the previous text stays; the same text again repaints nothing.
     void setText(const char* utf8);
 
 protected:
@@ -32,8 +32,9 @@ private:
     // Made at the first paint and again when the window's DPI changes.
     HFONT font_ = nullptr;
     int fontDpi_ = 0;
+    // The DPI the dialog last passed on; 0 until then (the window's own DPI holds).
+    int dpi_ = 0;
     std::wstring text_;
-    COLORREF textColour_;
 };
 
 } // namespace kestrum

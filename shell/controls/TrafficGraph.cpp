@@ -42,6 +42,10 @@ void CTrafficGraph::setSamples(const int* values, int count, bool repaint) {
     }
     {
         std::lock_guard guard(lock_);
+        // An idle line hands over the same samples again and again; the picture stays.
+        if (std::equal(values, values + count, samples_.begin(), samples_.end())) {
+            return;
+        }
         try {
             const bool shrink = static_cast<std::size_t>(count) < samples_.size() / 2;
             samples_.assign(values, values + count);

@@ -15,7 +15,8 @@ public:
 
     void setRange(int lower, int upper);
     // Takes a copy of count values, oldest first; a null pointer or a count below 1 changes
-    // nothing; repaint redraws afterwards. Throws MemoryException when the copy cannot be stored.
+    // nothing; repaint redraws afterwards, unless the samples were the same already. Throws
+    // MemoryException when the copy cannot be stored.
     void setSamples(const int* values, int count, bool repaint);
     // Every sample becomes the integer whose four bytes all equal value.
     void fill(unsigned char value, bool repaint);

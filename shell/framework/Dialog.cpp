@@ -45,6 +45,7 @@ INT_PTR CALLBACK CDialog::dialogProc(HWND window, UINT message, WPARAM wParam, L
         if (CApplication::current() != nullptr) {
             CApplication::current()->addModeless(window);
         }
+        dialog->dpi_.attach(window);
         if (!dialog->onInitDialog()) {
             DestroyWindow(window);
             return FALSE;
@@ -83,6 +84,16 @@ INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         }
         break;
     }
+    case WM_DPICHANGED:
+        dpi_.change(hwnd_, HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        break;
+    case WM_SYSCOLORCHANGE:
+        // Controls hear of new system colours only from their parent.
+        for (HWND child = GetWindow(hwnd_, GW_CHILD); child != nullptr;
+             child = GetWindow(child, GW_HWNDNEXT)) {
+            SendMessageW(child, message, wParam, lParam);
+        }
+        break;
     default:
         break;
     }

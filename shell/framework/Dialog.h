@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/framework/DialogDpi.h"
+
 #include <windows.h>
 
 namespace kestrum {
@@ -21,6 +23,9 @@ public:
     HWND item(int id) const { return GetDlgItem(hwnd_, id); }
     void show(int command) const { ShowWindow(hwnd_, command); }
     bool visible() const { return IsWindowVisible(hwnd_) != FALSE; }
+    // The DPI the dialog is laid out for; WM_DPICHANGED brings it and its controls to a new one
+    // before onMessage sees it.
+    int dpi() const { return dpi_.dpi(); }
 
     static CDialog* fromHandle(HWND window);
 
@@ -38,6 +43,7 @@ private:
 
     int templateId_;
     HWND hwnd_ = nullptr;
+    CDialogDpi dpi_;
 };
 
 } // namespace kestrum

@@ -1,5 +1,7 @@
 #include "tests/desktop/DesktopTestApp.h"
 
+#include "shell/app/ResourceIds.h"
+
 namespace kestrum::test {
 
 bool RecordingShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
@@ -45,6 +47,19 @@ int DesktopTestApp::messageBox(HWND, const char* text, UINT) {
 
 bool DesktopTestApp::pump() {
     return pumpPending();
+}
+
+void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std::uint32_t sent) {
+    clock += 1000;
+    snapshot = {status, received, sent, true};
+    PostMessageA(hiddenOwner().hwnd(), WM_MONITOR_UPDATE, 0, 0);
+    pump();
+}
+
+void DesktopTestApp::exitFromTray() {
+    PostMessageA(monitorWindow()->hwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    messageLoop();
+    finish(0);
 }
 
 std::string DesktopTestApp::windowText(HWND window) {

@@ -60,6 +60,11 @@ public:
     int finish(int exitCode) { return exitInstance(exitCode); }
     // Handles what is queued; false once WM_QUIT came.
     bool pump();
+    // One WM_MONITOR_UPDATE a second after the last, as the monitor posts it, with what the
+    // monitor holds then; handled before this returns.
+    void postUpdate(const char* status, std::uint32_t received, std::uint32_t sent);
+    // The tray menu's Exit, the message loop to its end and the exit processing.
+    void exitFromTray();
     // A window's text as a screen reader reads it.
     static std::string windowText(HWND window);
     static std::wstring wideWindowText(HWND window);

@@ -163,5 +163,37 @@ TEST(MonitorDisplayTest, CountersOfALostGatewayAreNotMeasuredAgainstTheNextOne) 
     EXPECT_EQ(update.sent, 0u);
 }
 
+TEST(MonitorDisplayTest, ResizedHistoriesKeepTheirNewestValues) {
+    const struct {
+        int length;
+        std::vector<std::int32_t> received;
+    } cases[] = {
+        {5, {1, 2, 3, 4, 5}},
+        {7, {0, 0, 1, 2, 3, 4, 5}},
+        {3, {3, 4, 5}},
+        {1, {5}},
+        {0, {}},
+        {-1, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.length);
+        MonitorDisplay display(5);
+        display.update(counters("Gateway", 0, 0), start, 30, 500);
+        for (std::uint32_t second = 1; second <= 5; ++second) {
+            display.update(counters("Gateway", second * 1000 * (second + 1) / 2, 0),
+                           start + second * 1000, 30, 500);
+        }
+        ASSERT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
+        display.resizeHistories(c.length);
+        EXPECT_EQ(display.receivedHistory(), c.received);
+        EXPECT_EQ(display.sentHistory().size(), c.received.size());
+        // Later rates still shift in at the new end.
+        display.update(counters("Gateway", 15'000 + 9'000, 0), start + 6000, 30, 500);
+        if (!c.received.empty()) {
+            EXPECT_EQ(display.receivedHistory().back(), 9);
+        }
+    }
+}
+
 } // namespace
 } // namespace kestrum::test

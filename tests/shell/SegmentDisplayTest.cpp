@@ -155,5 +155,41 @@ TEST(SegmentDisplay, minusOverTheLeftmostDigitAndNoDigitsAtAll) {
     }
 }
 
+// Run of lit pixels down column x from row y; returns the row after it.
+int litRun(const ShellTestHost& host, int x, int& y) {
+    while (y < host.height() && host.pixel(x, y) != redLit) {
+        ++y;
+    }
+    const int start = y;
+    while (y < host.height() && host.pixel(x, y) == redLit) {
+        ++y;
+    }
+    return y - start;
+}
+
+TEST(SegmentDisplay, strokesAndMarginsGrowWithTheHeightAtHigherDpi) {
+    const struct {
+        int height;
+        int margin;
+        int strokes;
+    } cases[] = {{24, 4, 3}, {39, 4, 3}, {59, 6, 5}, {78, 8, 6}};
+    ShellTestHost host;
+    for (const auto& c : cases) {
+        SCOPED_TRACE("height " + std::to_string(c.height));
+        HWND window = host.createControl(60, c.height);
+        CSegmentDisplay display;
+        ASSERT_TRUE(display.subclassWindow(window));
+        display.setDigitCount(1);
+        display.setValue(8);
+        host.capture(window);
+        // Down the middle column: the top bar, then the middle bar, each a stroke per row.
+        int y = 0;
+        EXPECT_EQ(litRun(host, 30, y), c.strokes);
+        EXPECT_EQ(y - c.strokes, c.margin);
+        EXPECT_EQ(litRun(host, 30, y), c.strokes);
+        DestroyWindow(window);
+    }
+}
+
 } // namespace
 } // namespace kestrum::test

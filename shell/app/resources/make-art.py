@@ -4,10 +4,12 @@
     python3 make-art.py
 
 Our own art, drawn from code so that it can be changed and reproduced: the application icon
-(128), the ten traffic-level icons (132 ... 141) and the Apply glyph (bitmap 142). Each icon holds
-an image at each of the sizes below: the small icon from 100 % to 400 % display scaling and the
-large one up to 200 %, so that the system rarely has to stretch one. 16 colours and an AND mask.
+(128), the ten traffic-level icons (132 ... 141) and the Apply glyph (bitmap 142 at 100 %, 145
+and 146 drawn at 150 and 200 %). Each icon holds an image at each of the sizes below: the small
+icon from 100 % to 400 % display scaling and the large one up to 200 %, so that the system rarely
+has to stretch one. 16 colours and an AND mask.
 """
+import math
 import os
 import struct
 
@@ -149,26 +151,32 @@ def write_icon(path, images):
         out.write(data + b''.join(bitmap for bitmap, _ in bitmaps))
 
 
-def apply_glyph():
-    """A 14x15 check mark in dark green on white, as 4-bit indexes into the palette below."""
-    rows = [
-        '..............',
-        '..............',
-        '...........#..',
-        '..........##..',
-        '.........###..',
-        '........###...',
-        '.#.....###....',
-        '.##...###.....',
-        '.###.###......',
-        '..#####.......',
-        '...###........',
-        '....#.........',
-        '..............',
-        '..............',
-        '..............',
-    ]
-    return [[1 if cell == '#' else 0 for cell in row] for row in rows]
+def distance_to_segment(px, py, a, b):
+    dx, dy = b[0] - a[0], b[1] - a[1]
+    t = ((px - a[0]) * dx + (py - a[1]) * dy) / (dx * dx + dy * dy)
+    t = max(0.0, min(1.0, t))
+    return math.hypot(px - a[0] - t * dx, py - a[1] - t * dy)
+
+
+def apply_glyph(percent):
+    """A check mark in dark green on white, as 4-bit indexes into the palette below: 14x15 at
+    100 %, drawn again at the larger scales rather than stretched. A pixel is ink when its centre
+    lies within one unit (of the 100 % grid) of the mark's two strokes; no blending, so every
+    scale stays crisp and its white stays exactly transparent."""
+    width = (14 * percent + 50) // 100
+    height = (15 * percent + 50) // 100
+    scale = percent / 100.0
+    left, bottom, right = (1.5, 7.0), (4.5, 11.0), (11.5, 3.0)
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            px, py = (x + 0.5) / scale, (y + 0.5) / scale
+            near = min(distance_to_segment(px, py, left, bottom),
+                       distance_to_segment(px, py, bottom, right))
+            row.append(1 if near <= 1.0 else 0)
+        rows.append(row)
+    return rows
 
 
 def write_bitmap16(path, indexes):
@@ -198,7 +206,10 @@ def main():
     for level in range(10):
         write_icon(os.path.join(HERE, 'level%d.ico' % level),
                    [level_image(size, level) for size in SIZES])
-    write_bitmap16(os.path.join(HERE, 'apply.bmp'), apply_glyph())
+    # Kestrum.rc names the glyph of each scale; the window picks the one for its DPI.
+    write_bitmap16(os.path.join(HERE, 'apply.bmp'), apply_glyph(100))
+    for percent in (150, 200):
+        write_bitmap16(os.path.join(HERE, 'apply%d.bmp' % percent), apply_glyph(percent))
 
 
 if __name__ == '__main__':
