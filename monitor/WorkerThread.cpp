@@ -104,6 +104,9 @@ void WorkerThread::requestStop(bool wait) {
         Locked locked(platform_->lock);
         stopRequested_ = true;
         thread = platform_->thread;
+        if (platform_->wake != nullptr) {
+            tp::signalEvent(platform_->wake);
+        }
     }
     // A worker asking itself to stop cannot wait for its own end.
     if (wait && thread != nullptr && !tp::isCurrentThread(thread)) {
@@ -129,6 +132,10 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     Platform& platform = *worker->platform_;
     {
         Locked locked(platform.lock);
+        // The wake of a stop may have been taken by an earlier sleep: the flag outlasts it.
+        if (worker->stopRequested()) {
+            return true;
+        }
         worker->state_ = State::Sleeping;
     }
     bool early = tp::waitEvent(platform.wake, wait);

@@ -101,6 +101,12 @@ bool waitEvent(Event* event, std::uint32_t milliseconds) {
     return result;
 }
 
+void signalEvent(Event* event) {
+    std::lock_guard<std::mutex> locked(event->mutex);
+    event->signalled = true;
+    event->changed.notify_all();
+}
+
 void resetEvent(Event* event) {
     std::lock_guard<std::mutex> locked(event->mutex);
     event->signalled = false;

@@ -69,6 +69,10 @@ bool waitEvent(Event* event, std::uint32_t milliseconds) {
     return ::WaitForSingleObject(event->handle, milliseconds) == WAIT_OBJECT_0;
 }
 
+void signalEvent(Event* event) {
+    ::SetEvent(event->handle);
+}
+
 void resetEvent(Event* event) {
     ::ResetEvent(event->handle);
 }

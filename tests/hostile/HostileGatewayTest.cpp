@@ -200,7 +200,7 @@ TEST_F(HostileGatewayTest, StopDuringAHeldDescriptionLoadStartsNoFurtherLoad) {
     EXPECT_EQ(loadsBegun(), 1);
 }
 
-TEST_F(HostileGatewayTest, StopWhilePollersAreHeldEndsThemAfterTheirExchange) {
+TEST_F(HostileGatewayTest, StopWhilePollersAreHeldBeginsNoFurtherExchange) {
     HostileHttpServer control(Behaviour::Reply, counterReply("1", "2"));
     FakeGateway gateway(namedDescription("Held", control.url("/ctl")));
     gateway.answerSearches({igd1});
