@@ -138,10 +138,11 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
         }
         worker->state_ = State::Sleeping;
     }
+    // Only a stop signals the event, and the flag above honours a stop at every later sleep:
+    // the event needs no reset, which would cost a system call per sleep.
     bool early = tp::waitEvent(platform.wake, wait);
     Locked locked(platform.lock);
     worker->state_ = State::Running;
-    tp::resetEvent(platform.wake);
     return early;
 }
 

@@ -28,7 +28,6 @@ void destroyEvent(Event* event);
 // True when the event was signalled before the time ran out.
 bool waitEvent(Event* event, std::uint32_t milliseconds);
 void signalEvent(Event* event);
-void resetEvent(Event* event);
 
 // A thread that does not run until resumed, then calls entry(worker) once.
 struct Thread;

@@ -107,11 +107,6 @@ void signalEvent(Event* event) {
     event->changed.notify_all();
 }
 
-void resetEvent(Event* event) {
-    std::lock_guard<std::mutex> locked(event->mutex);
-    event->signalled = false;
-}
-
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
                               WorkerThread* worker, std::uint32_t& threadId) try {
     auto thread = std::make_unique<Thread>();

@@ -73,10 +73,6 @@ void signalEvent(Event* event) {
     ::SetEvent(event->handle);
 }
 
-void resetEvent(Event* event) {
-    ::ResetEvent(event->handle);
-}
-
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),
                               WorkerThread* worker, std::uint32_t& threadId) {
     auto* thread = new (std::nothrow) Thread;
