@@ -123,6 +123,9 @@ void HttpClient::readResponse(StreamSocket& socket, std::int64_t deadline) {
     // off a connection closed without an answer as success.
     response_ = HttpResponse();
     std::int64_t lastDataSecond = steadyMilliseconds() / 1000;
+    // The answer takes a moment: wait for it once, so that the first receive is not tried in
+    // vain; after that each receive takes what is there and waits only when nothing is.
+    waitReadable(socket.handle, waitWithin(socket.waitMilliseconds, deadline));
     char buffer[receiveSize];
     while (response_.parseState() != HttpMessage::ParseState::Complete) {
         int received = 0;

@@ -200,6 +200,8 @@ void ProxyClient::connectHttp(StreamSocket& socket) {
         request.format("CONNECT %s:%d HTTP/1.0\r\n\r\n", destHost.c_str(), port16(destPort));
         sendAll(socket.handle, request.data(), request.length());
         reply = readHttpReplyHead(socket);
+    } catch (const ThreadStopException&) {
+        throw; // a stop is no failure of the proxy
     } catch (const Exception&) {
         lastError.assign(nullptr);
         throw ProxyException();

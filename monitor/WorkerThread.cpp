@@ -104,6 +104,9 @@ void WorkerThread::requestStop(bool wait) {
         Locked locked(platform_->lock);
         stopRequested_ = true;
         thread = platform_->thread;
+        if (platform_->wake != nullptr) {
+            tp::signalEvent(platform_->wake);
+        }
     }
     // A worker asking itself to stop cannot wait for its own end.
     if (wait && thread != nullptr && !tp::isCurrentThread(thread)) {
@@ -129,12 +132,17 @@ bool WorkerThread::sleep(std::int64_t milliseconds) {
     Platform& platform = *worker->platform_;
     {
         Locked locked(platform.lock);
+        // The wake of a stop may have been taken by an earlier sleep: the flag outlasts it.
+        if (worker->stopRequested()) {
+            return true;
+        }
         worker->state_ = State::Sleeping;
     }
+    // Only a stop signals the event, and the flag above honours a stop at every later sleep:
+    // the event needs no reset, which would cost a system call per sleep.
     bool early = tp::waitEvent(platform.wake, wait);
     Locked locked(platform.lock);
     worker->state_ = State::Running;
-    tp::resetEvent(platform.wake);
     return early;
 }
 

@@ -23,13 +23,15 @@ public:
 
     void initialize();
     void start();
-    // Does not wake a sleep in progress.
+    // Wakes a sleep in progress, and no later sleep waits: a worker asked to stop goes on to
+    // its next check of the flag at once.
     void requestStop(bool wait);
     // Clamped to -2 ... 2; applied to the OS thread unless Ready or Finished.
     void setPriority(int priority);
 
     // Waits on the calling worker's wake event, or sleeps plainly on any other thread; true when
-    // the wait ended early. Code below monitor/ reaches it through sleepOnThisThread.
+    // the wait ended early, as it does at once on a worker asked to stop. Code below monitor/
+    // reaches it through sleepOnThisThread.
     static bool sleep(std::int64_t milliseconds);
 
     State state() const;

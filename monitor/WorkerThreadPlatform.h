@@ -27,7 +27,7 @@ Event* createEvent();
 void destroyEvent(Event* event);
 // True when the event was signalled before the time ran out.
 bool waitEvent(Event* event, std::uint32_t milliseconds);
-void resetEvent(Event* event);
+void signalEvent(Event* event);
 
 // A thread that does not run until resumed, then calls entry(worker) once.
 struct Thread;

@@ -101,9 +101,10 @@ bool waitEvent(Event* event, std::uint32_t milliseconds) {
     return result;
 }
 
-void resetEvent(Event* event) {
+void signalEvent(Event* event) {
     std::lock_guard<std::mutex> locked(event->mutex);
-    event->signalled = false;
+    event->signalled = true;
+    event->changed.notify_all();
 }
 
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),

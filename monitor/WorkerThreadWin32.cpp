@@ -69,8 +69,8 @@ bool waitEvent(Event* event, std::uint32_t milliseconds) {
     return ::WaitForSingleObject(event->handle, milliseconds) == WAIT_OBJECT_0;
 }
 
-void resetEvent(Event* event) {
-    ::ResetEvent(event->handle);
+void signalEvent(Event* event) {
+    ::SetEvent(event->handle);
 }
 
 Thread* createSuspendedThread(unsigned stackSize, void (*entry)(WorkerThread*),

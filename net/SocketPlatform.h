@@ -52,11 +52,14 @@ template <typename Native> void fromNative(const Native& native, SocketAddress& 
     address.setAddressNetworkOrder(ipv4);
 }
 
-enum class WaitResult { Ready, TimedOut, Failed };
+// ErrorPending: a write wait ended because the socket has an error pending, such as a refused
+// connect. A read wait reports it as Ready, since the receive then reports the error itself.
+enum class WaitResult { Ready, ErrorPending, TimedOut, Failed };
 
 bool startup();
 bool cleanup();
-// invalidSocket on failure; never 0.
+// A non-blocking socket (the layer waits itself, where it can notice a stop); invalidSocket on
+// failure, never 0.
 SocketHandle open(bool stream);
 void close(SocketHandle handle);
 bool lookupHost(const char* name, std::uint32_t& addressNetworkOrder);

@@ -1,6 +1,7 @@
 #include "net/Sockets.h"
 
 #include "net/SocketPlatform.h"
+#include "net/ThreadWait.h"
 
 #include <chrono>
 #include <cstring>
@@ -62,29 +63,48 @@ int effectiveWait(int waitMilliseconds) {
     }
 }
 
-// A blocking send waits until its whole piece is queued, however long the peer takes to read;
-// a send with a limit therefore runs non-blocking and waits for room itself.
-class NonBlockingScope {
-public:
-    NonBlockingScope(SocketHandle handle, bool active) : handle_(handle), active_(active) {
-        if (active_) {
-            setBlocking(handle_, false);
+// A worker asked to stop must not sit out a long wait: waits go in slices of this length, and a
+// stop seen between them ends the wait with ThreadStopException. An answer that is there ends a
+// slice at once, so a prompt peer never sees the slices.
+constexpr int stopSliceMilliseconds = 100;
+
+sp::WaitResult waitWatchingStop(SocketHandle handle, bool write, int waitMilliseconds) {
+    const bool bounded = waitMilliseconds != waitForever;
+    const std::int64_t deadline = steadyMilliseconds() + effectiveWait(waitMilliseconds);
+    for (;;) {
+        if (stopRequestedOnThisThread()) {
+            throw ThreadStopException();
+        }
+        int slice = stopSliceMilliseconds;
+        bool last = false;
+        if (bounded) {
+            const std::int64_t left = deadline - steadyMilliseconds();
+            last = left <= stopSliceMilliseconds;
+            slice = last ? static_cast<int>(left > 0 ? left : 0) : stopSliceMilliseconds;
+        }
+        const sp::WaitResult result = sp::waitFor(handle, write, slice);
+        if (result != sp::WaitResult::TimedOut || last) {
+            return result;
         }
     }
-    NonBlockingScope(const NonBlockingScope&) = delete;
-    NonBlockingScope& operator=(const NonBlockingScope&) = delete;
-    ~NonBlockingScope() {
-        if (active_) {
-            sp::setNonBlocking(handle_, false);
-        }
+}
+
+// Ready and ErrorPending: the next call on the socket tells which.
+bool waitReady(SocketHandle handle, bool write, int waitMilliseconds) {
+    switch (waitWatchingStop(handle, write, waitMilliseconds)) {
+    case sp::WaitResult::Ready:
+    case sp::WaitResult::ErrorPending:
+        return true;
+    case sp::WaitResult::TimedOut:
+        return false;
+    case sp::WaitResult::Failed:
+        break;
     }
+    throw SocketException();
+}
 
-private:
-    SocketHandle handle_;
-    bool active_;
-};
-
-// Sends the whole buffer, each piece to `to` when it is set, within the wait.
+// Sends the whole buffer, each piece to `to` when it is set, within the wait. The sockets are
+// non-blocking: a send is tried first and waits for room only when there is none.
 int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, int length,
               int waitMilliseconds) {
     if (length <= 0) {
@@ -92,54 +112,82 @@ int sendWhole(SocketHandle handle, const SocketAddress* to, const void* data, in
     }
     const bool bounded = waitMilliseconds != waitForever;
     const std::int64_t deadline = steadyMilliseconds() + effectiveWait(waitMilliseconds);
-    const NonBlockingScope scope(handle, bounded);
     const char* bytes = static_cast<const char*>(data);
     int total = 0;
     while (total < length) {
+        int sent = sp::sendSome(handle, bytes + total, length - total, to);
+        if (sent >= 0) {
+            total += sent;
+            continue;
+        }
+        const SocketError error = lastError();
+        if (error != SocketError::WouldBlock) {
+            throwSendFailure(error);
+        }
         int wait = waitForever;
         if (bounded) {
             const std::int64_t left = deadline - steadyMilliseconds();
             wait = left > 0 ? static_cast<int>(left) : 0;
         }
-        if (!waitWritable(handle, wait)) {
+        if (!waitReady(handle, true, wait)) {
             throw TimeoutException();
         }
-        int sent = sp::sendSome(handle, bytes + total, length - total, to);
-        if (sent < 0) {
-            const SocketError error = lastError();
-            if (bounded && error == SocketError::WouldBlock) {
-                continue;
-            }
-            throwSendFailure(error);
-        }
-        total += sent;
     }
     return total;
 }
 
+// Tries the receive first: data already there needs no wait before it.
 int receiveOnce(SocketHandle handle, SocketAddress* from, void* buffer, int size,
                 int waitMilliseconds) {
     if (size <= 0) {
         return 0;
     }
-    if (waitMilliseconds != waitForever) {
-        switch (sp::waitFor(handle, false, effectiveWait(waitMilliseconds))) {
-        case sp::WaitResult::Failed:
-            throw SocketException();
-        case sp::WaitResult::TimedOut:
-            return 0;
-        case sp::WaitResult::Ready:
-            break;
-        }
-    }
     int received = sp::receiveSome(handle, buffer, size, from);
+    if (received < 0 && lastError() == SocketError::WouldBlock) {
+        if (!waitReady(handle, false, waitMilliseconds)) {
+            return 0;
+        }
+        received = sp::receiveSome(handle, buffer, size, from);
+    }
     if (received < 0) {
-        throwReceiveFailure(lastError());
+        const SocketError error = lastError();
+        // Readable yet nothing to read: a datagram dropped for its checksum, for one.
+        if (error == SocketError::WouldBlock) {
+            return 0;
+        }
+        throwReceiveFailure(error);
     }
     if (received == 0) {
         throw NoConnectionException();
     }
     return received;
+}
+
+// Four decimal numbers of 0 ... 255 without leading zeros; anything else (octal or hexadecimal
+// parts, fewer parts, names) is the platform lookup's.
+bool parseDottedQuad(const char* text, std::uint32_t& addressNetworkOrder) {
+    unsigned char parts[4];
+    const char* p = text;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && *p++ != '.') {
+            return false;
+        }
+        const char* first = p;
+        unsigned value = 0;
+        while (*p >= '0' && *p <= '9' && p - first < 3) {
+            value = value * 10 + static_cast<unsigned>(*p++ - '0');
+        }
+        const auto digits = p - first;
+        if (digits == 0 || value > 255 || (digits > 1 && *first == '0')) {
+            return false;
+        }
+        parts[part] = static_cast<unsigned char>(value);
+    }
+    if (*p != '\0') {
+        return false;
+    }
+    std::memcpy(&addressNetworkOrder, parts, sizeof parts);
+    return true;
 }
 
 } // namespace
@@ -191,7 +239,14 @@ void closeSocket(SocketHandle handle) {
 
 std::uint32_t resolveHost(const char* name) {
     std::uint32_t address = 0;
-    if (name == nullptr || *name == '\0' || !sp::lookupHost(name, address)) {
+    if (name == nullptr || *name == '\0') {
+        throw UnknownHostException();
+    }
+    // A numeric address, the usual case of a gateway's URLs, needs no lookup.
+    if (parseDottedQuad(name, address)) {
+        return address;
+    }
+    if (!sp::lookupHost(name, address)) {
         throw UnknownHostException();
     }
     return address;
@@ -204,15 +259,11 @@ void setBlocking(SocketHandle handle, bool blocking) {
 }
 
 bool waitWritable(SocketHandle handle, int waitMilliseconds) {
-    switch (sp::waitFor(handle, true, effectiveWait(waitMilliseconds))) {
-    case sp::WaitResult::Ready:
-        return true;
-    case sp::WaitResult::TimedOut:
-        return false;
-    case sp::WaitResult::Failed:
-        break;
-    }
-    throw SocketException();
+    return waitReady(handle, true, waitMilliseconds);
+}
+
+bool waitReadable(SocketHandle handle, int waitMilliseconds) {
+    return waitReady(handle, false, waitMilliseconds);
 }
 
 int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds) {
@@ -233,30 +284,30 @@ int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size
 }
 
 void connectSocket(SocketHandle handle, const SocketAddress& to, int waitMilliseconds) {
-    if (waitMilliseconds == waitForever) {
-        if (!sp::connect(handle, to)) {
-            throwConnectFailure(lastError());
-        }
+    if (sp::connect(handle, to)) {
         return;
     }
-    setBlocking(handle, false);
-    bool connected = sp::connect(handle, to);
-    SocketError error = connected ? SocketError::None : lastError();
-    setBlocking(handle, true);
-    if (connected) {
-        return;
-    }
+    const SocketError error = lastError();
     if (error != SocketError::WouldBlock) {
         throwConnectFailure(error);
     }
-    if (!waitWritable(handle, waitMilliseconds)) {
+    // Without a limit the wait lasts until the system gives up on the connect, which then shows
+    // as the socket's error.
+    switch (waitWatchingStop(handle, true, waitMilliseconds)) {
+    case sp::WaitResult::Ready:
+        return;
+    case sp::WaitResult::TimedOut:
         throw TimeoutException();
+    case sp::WaitResult::Failed:
+        throw SocketException();
+    case sp::WaitResult::ErrorPending:
+        break;
     }
-    // Writable also means "failed": the outcome is the error the attempt left behind.
-    error = reasonOf(sp::pendingErrorCode(handle));
-    if (error != SocketError::None) {
-        throwConnectFailure(error);
+    const int pending = sp::pendingErrorCode(handle);
+    if (pending == 0) {
+        return;
     }
+    throwConnectFailure(pending < 0 ? SocketError::Other : reasonOf(pending));
 }
 
 std::int64_t nowMilliseconds() {

@@ -12,7 +12,8 @@ using SocketHandle = std::uintptr_t;
 constexpr SocketHandle invalidSocket = ~SocketHandle(0);
 
 // Wait times are milliseconds; -1 waits without limit. Other negative waits count as 0: a
-// deadline that has already passed does not wait.
+// deadline that has already passed does not wait. On a worker thread every wait of the layer
+// notices a stop request within about a tenth of a second and ends with ThreadStopException.
 constexpr int waitForever = -1;
 
 // An IPv4 socket address in the platform's 16-byte layout: family, port and address in network
@@ -50,20 +51,24 @@ public:
     ThreadSockets& operator=(const ThreadSockets&) = delete;
     ~ThreadSockets();
 };
+// The socket is non-blocking: the operations below wait themselves, within their limits.
 SocketHandle createSocket(bool stream);
 void closeSocket(SocketHandle handle);
-// Accepts host names and dotted quads; returns the first IPv4 address in network order. A null
-// or empty name throws UnknownHostException.
+// Accepts host names and dotted quads (read without a lookup); returns the first IPv4 address in
+// network order. A null or empty name throws UnknownHostException.
 std::uint32_t resolveHost(const char* name);
+// A socket switched to blocking makes the operations below block in the system, where no stop
+// request and no limit reaches them.
 void setBlocking(SocketHandle handle, bool blocking);
-// Also true when the socket has an error pending (the next call on it reports the error).
+// Both are also true when the socket has an error pending (the next call on it reports the error).
 bool waitWritable(SocketHandle handle, int waitMilliseconds);
+bool waitReadable(SocketHandle handle, int waitMilliseconds);
 // A length of 0 or less sends nothing and returns 0. The wait bounds the whole send: a peer that
 // does not read it all within the wait makes it throw TimeoutException.
 int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds = waitForever);
 int sendAllTo(SocketHandle handle, const SocketAddress& to, const void* data, int length);
-// 0 means the wait ran out (or size was not positive); a closed connection throws
-// NoConnectionException.
+// Data already there is taken without a wait. 0 means the wait ran out (or size was not
+// positive); a closed connection throws NoConnectionException.
 int receive(SocketHandle handle, void* buffer, int size, int waitMilliseconds);
 // A datagram larger than size is cut to size bytes on every platform; the rest is lost.
 int receiveFrom(SocketHandle handle, SocketAddress& from, void* buffer, int size,

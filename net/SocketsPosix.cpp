@@ -46,9 +46,11 @@ bool cleanup() {
 }
 
 SocketHandle open(bool stream) {
-    int created = ::socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
+    int created =
+        ::socket(AF_INET, (stream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (created == 0) {
-        // 0 means "no socket" to the holders; this happens when standard input is closed.
+        // 0 means "no socket" to the holders; this happens when standard input is closed. The
+        // duplicate shares the open file, and with it the non-blocking flag.
         int moved = ::fcntl(created, F_DUPFD_CLOEXEC, 1);
         int saved = errno;
         ::close(created);
@@ -93,7 +95,11 @@ WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
     for (;;) {
         int ready = ::poll(&entry, 1, timeout);
         if (ready > 0) {
-            return (entry.revents & POLLNVAL) != 0 ? WaitResult::Failed : WaitResult::Ready;
+            if ((entry.revents & POLLNVAL) != 0) {
+                return WaitResult::Failed;
+            }
+            const bool broken = (entry.revents & (POLLERR | POLLHUP)) != 0;
+            return write && broken ? WaitResult::ErrorPending : WaitResult::Ready;
         }
         if (ready == 0) {
             return WaitResult::TimedOut;
@@ -149,20 +155,11 @@ bool connect(SocketHandle handle, const SocketAddress& to) {
     if (::connect(fd(handle), reinterpret_cast<const sockaddr*>(&native), sizeof native) == 0) {
         return true;
     }
-    if (errno != EINTR) {
-        return false;
+    // An interrupted connect goes on in the background, as one in progress does.
+    if (errno == EINTR) {
+        errno = EINPROGRESS;
     }
-    // An interrupted connect goes on in the background; its outcome arrives like a
-    // non-blocking one's.
-    if (waitFor(handle, true, -1) != WaitResult::Ready) {
-        return false;
-    }
-    const int pending = pendingErrorCode(handle);
-    if (pending < 0) {
-        return false;
-    }
-    errno = pending;
-    return pending == 0;
+    return false;
 }
 
 bool setMulticastTtl(SocketHandle handle, int ttl) {

@@ -50,6 +50,12 @@ bool cleanup() {
 
 SocketHandle open(bool stream) {
     SOCKET created = ::socket(AF_INET, stream ? SOCK_STREAM : SOCK_DGRAM, 0);
+    if (created != INVALID_SOCKET && !setNonBlocking(created, true)) {
+        const int error = ::WSAGetLastError();
+        ::closesocket(created);
+        ::WSASetLastError(error);
+        return invalidSocket;
+    }
     return static_cast<SocketHandle>(created);
 }
 
@@ -87,7 +93,10 @@ WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
     if (ready == SOCKET_ERROR) {
         return WaitResult::Failed;
     }
-    return ready == 0 ? WaitResult::TimedOut : WaitResult::Ready;
+    if (ready == 0) {
+        return WaitResult::TimedOut;
+    }
+    return write && failed.fd_count != 0 ? WaitResult::ErrorPending : WaitResult::Ready;
 }
 
 int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to) {

@@ -67,8 +67,9 @@ int probe(const ProbeOptions& options) {
 
     std::uint32_t ratedUpdates = 0;
     while (stopSignalled == 0) {
-        // Short waits so that a signal is noticed soon; the queue wakes us at once on an update.
-        if (!updates.take(200)) {
+        // An update wakes us at once; the limit only bounds how late a signal is noticed while
+        // none come. A shorter one would wake us between updates only to wait again.
+        if (!updates.take(1000)) {
             if (monitor.state() == WorkerThread::State::Finished) {
                 // Only when its thread could not start the socket layer.
                 std::fprintf(stderr, "kestrum-probe: the monitor stopped\n");

@@ -6,6 +6,7 @@
 #include "net/ThreadWait.h"
 #include "upnp/Device.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kestrum {
@@ -13,8 +14,8 @@ namespace kestrum {
 namespace {
 
 constexpr int requestCopies = 10;
-constexpr int receiveWaitMilliseconds = 100;
 constexpr int multicastTtl = 4;
+constexpr std::int64_t maxWaitMilliseconds = 60'000;
 constexpr int datagramSize = 65535;
 constexpr unsigned locationBuckets = 17;
 
@@ -73,6 +74,8 @@ void loadDevices(const StringSet& locations, PointerList<Device>& devices, int e
         auto device = makeOwned<Device>();
         try {
             device->load(location, exchangeTimeout);
+        } catch (const ThreadStopException&) {
+            throw;
         } catch (const Exception&) {
             return; // one unreachable or broken device must not hide the others
         }
@@ -87,7 +90,6 @@ void discover(const char* searchTarget, PointerList<Device>& devices, int waitSe
 
     DatagramSocket socket;
     socket.open();
-    socket.waitMilliseconds = receiveWaitMilliseconds;
     socket.setMulticastTtl(multicastTtl);
 
     const String request = ssdpSearchRequest(searchTarget);
@@ -101,10 +103,13 @@ void discover(const char* searchTarget, PointerList<Device>& devices, int waitSe
     SsdpAnswers answers(searchTarget);
     const auto buffer = makeOwnedArray<char>(datagramSize);
     SocketAddress sender;
-    const std::int64_t deadline = nowSeconds() + waitSeconds;
-    while (nowSeconds() < deadline) {
-        const int received =
-            receiveFrom(socket.handle, sender, buffer.get(), datagramSize, socket.waitMilliseconds);
+    // The window ends on a whole second, as it is counted; the socket layer's waits notice a stop
+    // within it.
+    const std::int64_t deadline = (nowSeconds() + waitSeconds) * 1000;
+    for (std::int64_t left = deadline - steadyMilliseconds(); left > 0;
+         left = deadline - steadyMilliseconds()) {
+        const int wait = static_cast<int>(std::min<std::int64_t>(left, maxWaitMilliseconds));
+        const int received = receiveFrom(socket.handle, sender, buffer.get(), datagramSize, wait);
         if (received > 0) {
             answers.accept(buffer.get(), received);
         }

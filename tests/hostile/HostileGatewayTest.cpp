@@ -33,7 +33,9 @@ TEST_F(HostileGatewayTest, MalformedSsdpFloodDoesNotHideAGateway) {
 
     startMonitor();
     ASSERT_TRUE(connectedTo("Good"));
-    EXPECT_GT(flooder.searchesAnswered(), 0);
+    // The flooder counts a search once its whole flood is out, which under instrumentation can
+    // end after the gateway was taken.
+    EXPECT_TRUE(eventually([&] { return flooder.searchesAnswered() > 0; }, 90s));
     expectBoundedMemory();
     EXPECT_LT(stopMonitor(), 6s);
 }
@@ -201,7 +203,7 @@ TEST_F(HostileGatewayTest, StopDuringAHeldDescriptionLoadStartsNoFurtherLoad) {
     EXPECT_EQ(loadsBegun(), 1);
 }
 
-TEST_F(HostileGatewayTest, StopWhilePollersAreHeldEndsThemAfterTheirExchange) {
+TEST_F(HostileGatewayTest, StopWhilePollersAreHeldBeginsNoFurtherExchange) {
     HostileHttpServer control(Behaviour::Reply, counterReply("1", "2"));
     FakeGateway gateway(namedDescription("Held", control.url("/ctl")));
     gateway.answerSearches({igd1});

@@ -1,10 +1,13 @@
 #include "net/Sockets.h"
 
+#include "net/ThreadWait.h"
 #include "tests/support/RawSocket.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <ctime>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
@@ -91,6 +94,23 @@ TEST_F(SocketsTest, ResolvesDottedQuadsAndLocalNames) {
     EXPECT_EQ(127, bytes[0]);
     EXPECT_EQ(1, bytes[3]);
     EXPECT_EQ(expected, resolveHost("localhost"));
+}
+
+TEST_F(SocketsTest, DottedQuadsAreReadAsTheyStand) {
+    const struct {
+        const char* text;
+        unsigned char bytes[4];
+    } quads[] = {
+        {"192.168.77.1", {192, 168, 77, 1}},
+        {"0.0.0.0", {0, 0, 0, 0}},
+        {"255.255.255.255", {255, 255, 255, 255}},
+        {"10.0.200.9", {10, 0, 200, 9}},
+    };
+    for (const auto& quad : quads) {
+        std::uint32_t expected = 0;
+        std::memcpy(&expected, quad.bytes, sizeof expected);
+        EXPECT_EQ(expected, resolveHost(quad.text)) << quad.text;
+    }
 }
 
 TEST_F(SocketsTest, NamesThatCannotResolveThrowUnknownHost) {
@@ -249,7 +269,7 @@ TEST_F(SocketsTest, SendWithAWaitDeliversToAReaderAndGivesUpOnAPeerThatNeverRead
     RawSocket silent;
     ASSERT_NO_FATAL_FAILURE(connectPair(socket, silent));
     EXPECT_THROW(sendAll(socket.handle, data.data(), length, 300), TimeoutException);
-    // The socket is blocking again afterwards.
+    // The socket stays usable: a receive without limit waits for what comes.
     char byte;
     ASSERT_TRUE(silent.sendAll("x"));
     EXPECT_EQ(1, receive(socket.handle, &byte, 1, waitForever));
@@ -278,7 +298,7 @@ TEST_F(SocketsTest, ConnectWithAndWithoutTimeOutSucceedsToAListener) {
         StreamSocket socket;
         RawSocket peer;
         ASSERT_NO_FATAL_FAILURE(connectPair(socket, peer, wait));
-        // The socket is back in blocking mode: a blocking receive waits for the data.
+        // A receive without limit waits for the data.
         ASSERT_TRUE(peer.sendAll("ok"));
         char buffer[2];
         EXPECT_EQ(2, receive(socket.handle, buffer, sizeof buffer, waitForever));
@@ -314,6 +334,74 @@ TEST_F(SocketsTest, ConnectThatIsNeitherMadeNorRefusedTimesOut) {
         }
     }
     GTEST_SKIP() << "this platform completes every connection to a listener that never accepts";
+}
+
+// What a worker's runtime installs on its thread: a stop flag that the socket layer watches
+// while it waits.
+class StopFlag final : public ThreadWait {
+public:
+    StopFlag() { installThreadWait(this); }
+    StopFlag(const StopFlag&) = delete;
+    StopFlag& operator=(const StopFlag&) = delete;
+    ~StopFlag() { installThreadWait(nullptr); }
+
+    bool sleep(std::uint32_t milliseconds) override {
+        sleepPlainly(milliseconds);
+        return false;
+    }
+    bool stopRequested() override { return raised.load(); }
+
+    std::atomic<bool> raised{false};
+};
+
+TEST_F(SocketsTest, AStopEndsEveryLongWaitPromptlyAndIsNoNetworkFailure) {
+    StreamSocket socket;
+    RawSocket silent;
+    ASSERT_NO_FATAL_FAILURE(connectPair(socket, silent));
+    const std::string& data = unbufferedAmount();
+    // Connections to a listener that never accepts hang once its queue is full.
+    RawSocket crowded = RawSocket::listenTcp(0);
+    std::vector<StreamSocket> queued(16);
+    bool queueFull = false;
+    for (StreamSocket& waiting : queued) {
+        waiting.open();
+        try {
+            connectSocket(waiting.handle, loopback(crowded.localPort()), 300);
+        } catch (const TimeoutException&) {
+            queueFull = true;
+            break;
+        }
+    }
+    StreamSocket hanging;
+    hanging.open();
+    char byte = 0;
+    struct Wait {
+        const char* name;
+        std::function<void()> operation;
+    };
+    std::vector<Wait> waits = {
+        {"receive without limit", [&] { receive(socket.handle, &byte, 1, waitForever); }},
+        {"receive within a minute", [&] { receive(socket.handle, &byte, 1, 60000); }},
+        {"send to a peer that never reads",
+         [&] { sendAll(socket.handle, data.data(), static_cast<int>(data.size())); }},
+    };
+    // Some platforms complete every connection to such a listener.
+    if (queueFull) {
+        waits.push_back({"connect that is neither made nor refused", [&] {
+                             connectSocket(hanging.handle, loopback(crowded.localPort()), 60000);
+                         }});
+    }
+    for (const auto& wait : waits) {
+        StopFlag stop;
+        std::thread stopper([&stop] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            stop.raised = true;
+        });
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THROW(wait.operation(), ThreadStopException) << wait.name;
+        stopper.join();
+        EXPECT_LT(elapsedSince(start), 2000) << wait.name;
+    }
 }
 
 TEST_F(SocketsTest, DatagramsTravelBothWaysWithTheSenderAddress) {
