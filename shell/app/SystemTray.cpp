@@ -70,19 +70,17 @@ bool CSystemTray::setIcon(HICON icon) {
 }
 
 bool CSystemTray::setIcon(int resourceId) {
-    HICON icon =
-        static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
-                                      IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
-    if (icon == nullptr) {
-        return false;
+    auto loaded = loadedIcons_.find(resourceId);
+    if (loaded == loadedIcons_.end()) {
+        HICON icon =
+            static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId),
+                                          IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+        if (icon == nullptr) {
+            return false;
+        }
+        loaded = loadedIcons_.emplace(resourceId, icon).first;
     }
-    const bool result = setIcon(icon);
-    // The record keeps the handle for a later re-add, so it lives until the next one.
-    if (ownedIcon_ != nullptr) {
-        DestroyIcon(ownedIcon_);
-    }
-    ownedIcon_ = icon;
-    return result;
+    return setIcon(loaded->second);
 }
 
 bool CSystemTray::setTooltipText(const char* text) {
@@ -112,10 +110,11 @@ void CSystemTray::destroy() {
         DestroyWindow(window_);
         window_ = nullptr;
     }
-    if (ownedIcon_ != nullptr) {
-        DestroyIcon(ownedIcon_);
-        ownedIcon_ = nullptr;
+    // The record may still name one of them, but the icon is gone from the shell by now.
+    for (const auto& [resourceId, icon] : loadedIcons_) {
+        DestroyIcon(icon);
     }
+    loadedIcons_.clear();
 }
 
 bool CSystemTray::modify() {

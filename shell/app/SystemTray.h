@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -30,7 +31,8 @@ public:
     bool create(HWND notifyWindow, UINT callbackMessage, const char* tooltip, HICON icon, UINT id);
     // The caller keeps ownership of the icon.
     bool setIcon(HICON icon);
-    // Loads the icon resource and keeps it until the next icon replaces it.
+    // Loads the icon resource once and keeps it for the tray's life: under Wine every new icon
+    // handle that reaches the shell costs memory for good.
     bool setIcon(int resourceId);
     bool setTooltipText(const char* text);
     bool removeIcon();
@@ -62,7 +64,7 @@ private:
     bool removed_ = true;
     bool showPending_ = false;
     UINT creationFlags_ = 0;
-    HICON ownedIcon_ = nullptr;
+    std::map<int, HICON> loadedIcons_;
     HWND window_ = nullptr;
 };
 
