@@ -24,8 +24,9 @@ READING = re.compile(r'^(\d+) status="(.*)" rx=(\d+) tx=(\d+)$')
 LOOKING = "Looking for an UPnP gateway..."
 WARM_UP_MS = 60_000
 SETTLE_MS = 30_000
-# Counts may move by a few while a reading or a search holds a socket or a timer.
-COUNT_BOUNDS = {"gdi": 4, "user": 4, "handles": 16}
+# Counts may move by a few while a reading or a search holds a socket or a timer; the tray keeps
+# one icon (two bitmaps) per traffic level, loaded when that level first shows.
+COUNT_BOUNDS = {"gdi": 24, "user": 4, "handles": 16}
 # The heap grows in steps of pages; a step or two is no leak.
 MEMORY_KB_PER_MINUTE = 1
 MEMORY_STEP_KB = 16

@@ -242,9 +242,12 @@ wait "$traffic_pid" || true
 traffic_pid=
 kill "$watch_pid" 2>/dev/null || true
 wait "$watch_pid" 2>/dev/null || true
-exit_from_tray_menu
-echo "kestrum.exe ended with status 0 after Exit"
+# Judged before Exit, so that a failing Exit does not hide the figures.
+verdict=0
 python3 "$here/check_soak.py" "$work/samples.log" "$work/watch.log" "$work/events.log" \
     "$friendly_name" "$(printf '%s\n' "${rx_rates[@]}" "${tx_rates[@]}" | sort -n | tail -n 1)" ||
-    fail "the soak found growth, a spike or a missed recovery"
+    verdict=$?
+exit_from_tray_menu
+echo "kestrum.exe ended with status 0 after Exit"
+[ "$verdict" = 0 ] || fail "the soak found growth, a spike or a missed recovery"
 echo "soak: PASSED"
