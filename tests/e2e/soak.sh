@@ -158,7 +158,7 @@ measure_cost() {
 }
 
 exit_from_tray_menu() {
-    wine_in_lan "$reader" exit 30 || fail "Exit from the tray menu did not close the window"
+    wine_in_lan "$reader" exit 60 || fail "Exit from the tray menu did not close the window"
     for _ in $(seq 150); do
         kill -0 "$kestrum_pid" 2>/dev/null || break
         sleep 0.2
@@ -187,7 +187,7 @@ prepare_wine
 
 ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
 kestrum_pid=$!
-wine_in_lan "$reader" find 60 >/dev/null || fail "the window did not appear"
+wine_in_lan "$reader" find 120 >/dev/null || fail "the window did not appear"
 kestrum_unix_pid=$(lan_process 'kestrum\.exe') || fail "no kestrum.exe process"
 # Generous: the gateway, the cost minute, the soak and the exit.
 total_seconds=$((60 + 60 + minutes * 60 + 60))
