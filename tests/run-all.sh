@@ -116,6 +116,7 @@ fi
 step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
 step "end to end, the window (build/windows/e2e-screenshots/*.png)" \
     tests/e2e/gui.sh "$root/build/windows" "$root/build/windows/e2e-screenshots"
+step "soak, 3 minutes (build/windows/soak/*.log)" tests/e2e/soak.sh 3 "$root/build/windows"
 step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
 command -v wineserver >/dev/null && wineserver -k 2>/dev/null
 [ -n "${display_pid:-}" ] && kill "$display_pid" 2>/dev/null

@@ -308,6 +308,25 @@ TEST(SystemTray, NewTaskbarGetsTheLatestIconAndTooltip) {
     DeleteObject(info.hbmMask);
 }
 
+// Every refresh sets a level icon: each resource is loaded once and its handle reused, since
+// every new handle the shell sees costs memory under Wine.
+TEST(SystemTray, LevelIconsAreLoadedOnceAndStayAlive) {
+    RecordingShell shell;
+    CSystemTray tray(&shell);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    for (const int level : {IDI_LEVEL_6, IDI_LEVEL_7, IDI_LEVEL_6, IDI_LEVEL_7}) {
+        ASSERT_TRUE(tray.setIcon(level));
+    }
+    ASSERT_EQ(shell.calls.size(), 5u);
+    EXPECT_NE(shell.calls[1].icon, shell.calls[2].icon);
+    EXPECT_EQ(shell.calls[1].icon, shell.calls[3].icon);
+    EXPECT_EQ(shell.calls[2].icon, shell.calls[4].icon);
+    ICONINFO info{};
+    ASSERT_TRUE(GetIconInfo(shell.calls[1].icon, &info));
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+}
+
 TEST(SystemTray, UnknownIconResourceChangesNothing) {
     RecordingShell shell;
     CSystemTray tray(&shell);
