@@ -11,6 +11,8 @@
 // Wine's GetGuiResources returns 0: GDI objects are then counted in the process's own handle
 // table, and USER objects as the windows the process owns.
 
+#include "tools/sandbox/WineSession.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -23,19 +25,9 @@
 
 namespace {
 
+using namespace kestrum::sandbox;
+
 constexpr UINT trayIconId = 131;
-
-HWND findMonitorWindow() {
-    return FindWindowW(L"#32770", L"Kestrum");
-}
-
-long long unixMilliseconds() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const unsigned long long ticks =
-        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
-}
 
 // The GDI handle table that the process environment block points to (offset 0xF8 on x64):
 // 65536 entries of 24 bytes, the object's type in byte 14, 0 for a free entry. Handles are taken
@@ -189,16 +181,6 @@ bool iconPresent(HWND window) {
     record.hWnd = window;
     record.uID = trayIconId;
     return Shell_NotifyIconW(NIM_MODIFY, &record) != FALSE;
-}
-
-template <typename Ready> bool waitFor(int seconds, Ready ready) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (ready()) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return ready();
 }
 
 int trayRestart(HWND window, int seconds) {

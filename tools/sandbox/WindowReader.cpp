@@ -10,7 +10,9 @@
 //   hover-tray SECONDS    rest the mouse on the tray icon until a tooltip shows (a Wine virtual
 //                         desktop's taskbar, where the icon is the rightmost one)
 
+#include "shell/app/AppMessages.h"
 #include "shell/app/ResourceIds.h"
+#include "tools/sandbox/WineSession.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +21,9 @@
 
 namespace {
 
-constexpr UINT trayNotify = WM_APP + 2; // the program's tray callback message
-constexpr WPARAM trayIconId = 131;
+using namespace kestrum::sandbox;
 
-HWND findMonitorWindow() {
-    return FindWindowW(L"#32770", L"Kestrum");
-}
+constexpr WPARAM trayIconId = 131;
 
 std::string utf8(const std::wstring& text) {
     const int size =
@@ -40,25 +39,6 @@ std::string itemText(HWND window, int id) {
     SendMessageW(GetDlgItem(window, id), WM_GETTEXT, sizeof text / sizeof text[0],
                  reinterpret_cast<LPARAM>(text));
     return utf8(text);
-}
-
-long long unixMilliseconds() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const unsigned long long ticks =
-        (static_cast<unsigned long long>(now.dwHighDateTime) << 32) | now.dwLowDateTime;
-    return static_cast<long long>(ticks / 10000 - 11644473600000ULL);
-}
-
-// Polls every 100 ms for at most seconds; true as soon as ready() holds.
-template <typename Ready> bool waitFor(int seconds, Ready ready) {
-    for (int i = 0; i < seconds * 10; ++i) {
-        if (ready()) {
-            return true;
-        }
-        Sleep(100);
-    }
-    return ready();
 }
 
 int find(int seconds) {
@@ -111,7 +91,7 @@ int watch(HWND window, int seconds) {
 
 // The tray menu holds Open, About, a separator and Exit: the fourth stop going down.
 int exitFromTrayMenu(HWND window, int seconds) {
-    PostMessageA(window, trayNotify, trayIconId, WM_RBUTTONUP);
+    PostMessageA(window, kestrum::WM_TRAY_NOTIFY, trayIconId, WM_RBUTTONUP);
     HWND menu = nullptr;
     if (!waitFor(seconds, [&] {
             menu = FindWindowA("#32768", nullptr);
