@@ -3,8 +3,8 @@
 # gateway daemon (miniupnpd); while traffic of known size passes the gateway's WAN interface, a
 # small Windows program in the same Wine session reads the window's status line and readouts
 # through their window texts. The status must show the gateway's friendly name and the readouts
-# the wire rate within 5%. Exit from the tray menu must leave no process behind. Screenshots at
-# 96 and 144 DPI are kept.
+# the wire rate within 5%. Exit from the tray menu, and the end of the session as the restart
+# manager ends it, must each leave no process behind. Screenshots at 96 and 144 DPI are kept.
 #
 #   tests/e2e/gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR
 #
@@ -81,9 +81,10 @@ screenshot() { # name
     echo "screenshot: $artefacts/$1-window.png ($width x $height), $artefacts/$1-desktop.png"
 }
 
-# Exit from the tray menu; the program must end by itself.
-exit_from_tray_menu() {
-    reader exit 30 || fail "Exit from the tray menu did not close the window"
+# Ends the program the given way (the reader's exit: the tray menu; end-session: as the restart
+# manager does); it must end by itself with status 0 and leave no process.
+end_program() { # reader_command description
+    reader "$1" 30 || fail "$2 did not close the window"
     local tries
     for tries in $(seq 150); do
         kill -0 "$kestrum_pid" 2>/dev/null || break
@@ -97,7 +98,7 @@ exit_from_tray_menu() {
             fail "a kestrum.exe process ($pid) is left after Exit"
         fi
     done
-    echo "Exit from the tray menu: the window closed and kestrum.exe ended with status 0"
+    echo "$2: the window closed and kestrum.exe ended with status 0"
 }
 
 # When the phase's traffic ran, for the window check. On a busy machine the sender may start
@@ -142,13 +143,13 @@ wait "$watch_pid" 2>/dev/null || true
 echo "window readouts at 96 DPI:"
 python3 "$here/check_window_rates.py" "$work/watch.log" "$plan" "$friendly_name" \
     "$tolerance_percent" || fail "the window's readouts do not match the traffic"
-exit_from_tray_menu
+end_program exit "Exit from the tray menu"
 
-# 144 DPI: the same window, larger; a picture and Exit again.
+# 144 DPI: the same window, larger; a picture, then the end of the session.
 set_dpi 144
 start_kestrum
 wait_for_gateway
 sleep 2
 screenshot kestrum-144dpi
-exit_from_tray_menu
+end_program end-session "The end of the session"
 echo "end to end (window): PASSED"

@@ -7,6 +7,8 @@
 //   apply SCALE REFRESH   type both settings into their edits and press Apply
 //   watch SECONDS         every 100 ms print "UNIX_MS status="..." rx=N tx=N" (status in UTF-8)
 //   exit SECONDS          choose Exit from the tray menu and wait for the window to go
+//   end-session SECONDS   ask the main window whether the session may end, end it as the
+//                         restart manager does, and wait for the window to go
 //   hover-tray SECONDS    rest the mouse on the tray icon until a tooltip shows (a Wine virtual
 //                         desktop's taskbar, where the icon is the rightmost one)
 
@@ -111,6 +113,26 @@ int exitFromTrayMenu(HWND window, int seconds) {
     return 0;
 }
 
+// The restart manager's way to close a program: the question, then the end, both to the
+// program's main window, which owns the monitor window.
+int endSession(HWND window, int seconds) {
+    HWND mainWindow = GetWindow(window, GW_OWNER);
+    DWORD_PTR answer = FALSE;
+    if (SendMessageTimeoutA(mainWindow, WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP,
+                            SMTO_ABORTIFHUNG, 5000, &answer) == 0 ||
+        answer == FALSE) {
+        std::fprintf(stderr, "the program did not let the session end\n");
+        return 1;
+    }
+    SendMessageTimeoutA(mainWindow, WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP, SMTO_ABORTIFHUNG,
+                        5000, nullptr);
+    if (!waitFor(seconds, [&] { return !IsWindow(window); })) {
+        std::fprintf(stderr, "the window is still there after the end of the session\n");
+        return 1;
+    }
+    return 0;
+}
+
 int hoverTray(int seconds) {
     HWND taskbar = FindWindowA("Shell_TrayWnd", nullptr);
     RECT bar{};
@@ -161,9 +183,13 @@ int main(int argc, char** argv) {
     if (command == "watch" && argc == 3) {
         return watch(window, std::atoi(argv[2]));
     }
+    if (command == "end-session" && argc == 3) {
+        return endSession(window, std::atoi(argv[2]));
+    }
     if (command == "exit" && argc == 3) {
         return exitFromTrayMenu(window, std::atoi(argv[2]));
     }
-    std::fprintf(stderr, "usage: kestrum-window-reader find|apply|watch|exit|hover-tray ...\n");
+    std::fprintf(stderr,
+                 "usage: kestrum-window-reader find|apply|watch|exit|end-session|hover-tray ...\n");
     return 2;
 }
