@@ -51,8 +51,10 @@ bool DesktopTestApp::pump() {
 
 void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std::uint32_t sent) {
     clock += 1000;
-    snapshot = {status, received, sent, true};
-    PostMessageA(hiddenOwner().hwnd(), WM_MONITOR_UPDATE, 0, 0);
+    // Every update brings a successful reading of both counters.
+    snapshot = {
+        status, received, sent, true, snapshot.receivedReadings + 1, snapshot.sentReadings + 1};
+    PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }
 
