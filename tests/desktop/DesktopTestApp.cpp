@@ -49,11 +49,16 @@ bool DesktopTestApp::pump() {
     return pumpPending();
 }
 
-void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std::uint32_t sent) {
-    clock += 1000;
+void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std::uint32_t sent,
+                                bool published, std::int64_t milliseconds) {
+    clock += milliseconds;
     // Every update brings a successful reading of both counters.
-    snapshot = {
-        status, received, sent, true, snapshot.receivedReadings + 1, snapshot.sentReadings + 1};
+    snapshot = {status,
+                received,
+                sent,
+                published,
+                snapshot.receivedReadings + 1,
+                snapshot.sentReadings + 1};
     PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }

@@ -60,9 +60,10 @@ public:
     int finish(int exitCode) { return exitInstance(exitCode); }
     // Handles what is queued; false once WM_QUIT came.
     bool pump();
-    // One WM_MONITOR_UPDATE a second after the last, as the monitor posts it, with what the
-    // monitor holds then; handled before this returns.
-    void postUpdate(const char* status, std::uint32_t received, std::uint32_t sent);
+    // One WM_MONITOR_UPDATE, by default a second after the last, as the monitor posts it, with what
+    // the monitor holds then; handled before this returns.
+    void postUpdate(const char* status, std::uint32_t received, std::uint32_t sent,
+                    bool published = true, std::int64_t milliseconds = 1000);
     // The tray menu's Exit, the message loop to its end and the exit processing.
     void exitFromTray();
     // A window's text as a screen reader reads it.

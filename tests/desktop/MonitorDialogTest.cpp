@@ -30,16 +30,7 @@ protected:
     // One WM_MONITOR_UPDATE, posted to the window as the monitor posts it.
     void update(const char* status, std::uint32_t received, std::uint32_t sent, bool published,
                 std::int64_t milliseconds = 1000) {
-        app_.clock += milliseconds;
-        // Every update brings a successful reading of both counters.
-        app_.snapshot = {status,
-                         received,
-                         sent,
-                         published,
-                         app_.snapshot.receivedReadings + 1,
-                         app_.snapshot.sentReadings + 1};
-        PostMessageA(window_->hwnd(), WM_MONITOR_UPDATE, 0, 0);
-        app_.pump();
+        app_.postUpdate(status, received, sent, published, milliseconds);
     }
 
     void setEdits(const char* scale, const char* refresh) {
