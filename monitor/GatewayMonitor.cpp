@@ -71,22 +71,28 @@ MonitorSnapshot GatewayMonitor::snapshot() const {
     snapshot.receivedReadings = receivedReadings_.load();
     snapshot.sentReadings = sentReadings_.load();
     snapshot.statusText = statusText();
-    snapshot.totalBytesReceived = totalBytesReceived_.load();
-    snapshot.totalBytesSent = totalBytesSent_.load();
+    const std::uint64_t received = receivedReading_.load();
+    const std::uint64_t sent = sentReading_.load();
+    snapshot.totalBytesReceived = static_cast<std::uint32_t>(received);
+    snapshot.receivedTakenAt = static_cast<std::uint32_t>(received >> 32);
+    snapshot.totalBytesSent = static_cast<std::uint32_t>(sent);
+    snapshot.sentTakenAt = static_cast<std::uint32_t>(sent >> 32);
     return snapshot;
 }
 
 void GatewayMonitor::publishCounter(Counter counter, std::uint32_t value) {
+    const std::int64_t now = steadyMilliseconds();
+    const std::uint64_t reading = std::uint64_t{static_cast<std::uint32_t>(now)} << 32 | value;
     if (counter == Counter::Received) {
-        totalBytesReceived_.store(value);
+        receivedReading_.store(reading);
         receivedReadings_.fetch_add(1);
         receivedPublished_.store(true);
     } else {
-        totalBytesSent_.store(value);
+        sentReading_.store(reading);
         sentReadings_.fetch_add(1);
         sentPublished_.store(true);
     }
-    lastReading_.store(steadyMilliseconds());
+    lastReading_.store(now);
 }
 
 Service* GatewayMonitor::findCommonInterfaceService(const Device& root) {

@@ -45,8 +45,10 @@ public:
     int exchangeTimeout() const { return exchangeTimeout_; }
 
     String statusText() const;
-    std::uint32_t totalBytesReceived() const { return totalBytesReceived_.load(); }
-    std::uint32_t totalBytesSent() const { return totalBytesSent_.load(); }
+    std::uint32_t totalBytesReceived() const {
+        return static_cast<std::uint32_t>(receivedReading_.load());
+    }
+    std::uint32_t totalBytesSent() const { return static_cast<std::uint32_t>(sentReading_.load()); }
     MonitorSnapshot snapshot() const;
     Mode mode() const { return mode_.load(); }
 
@@ -82,8 +84,10 @@ private:
 
     mutable std::mutex statusMutex_;
     String statusText_;
-    std::atomic<std::uint32_t> totalBytesReceived_{0};
-    std::atomic<std::uint32_t> totalBytesSent_{0};
+    // Each counter with the time it was read (steady milliseconds modulo 2^32) in the high half:
+    // one word, so that a snapshot never pairs a value with the time of another reading.
+    std::atomic<std::uint64_t> receivedReading_{0};
+    std::atomic<std::uint64_t> sentReading_{0};
     std::atomic<bool> receivedPublished_{false};
     std::atomic<bool> sentPublished_{false};
     std::atomic<std::uint32_t> receivedReadings_{0};

@@ -57,8 +57,9 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
 
     TrafficRateMeter::Result rates;
     if (snapshot.countersPublished) {
-        rates = meter_.sample(now, snapshot.totalBytesReceived, snapshot.totalBytesSent, scale,
-                              refreshPeriod);
+        rates =
+            meter_.sample(now, {snapshot.totalBytesReceived, snapshot.receivedTakenAt},
+                          {snapshot.totalBytesSent, snapshot.sentTakenAt}, scale, refreshPeriod);
     } else {
         // No gateway counters yet (or any more): the next gateway's first readings are a fresh
         // start, not a jump from whatever was stored.

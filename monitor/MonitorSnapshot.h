@@ -18,6 +18,10 @@ struct MonitorSnapshot {
     // counter's value but not its count.
     std::uint32_t receivedReadings = 0;
     std::uint32_t sentReadings = 0;
+    // When each counter was read: steady milliseconds modulo 2^32. The rates divide by the time
+    // between readings.
+    std::uint32_t receivedTakenAt = 0;
+    std::uint32_t sentTakenAt = 0;
 };
 
 } // namespace kestrum

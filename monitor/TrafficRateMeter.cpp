@@ -8,7 +8,7 @@ namespace {
 // step past the wrap counts forward, a counter that went back (the gateway restarted or reset
 // it) gives a negative delta, which measures nothing. So does a step faster than the fastest
 // link, which is a restart read across the wrap (3 000 000 000, then 5 000) and no traffic.
-std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elapsed) {
+std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int32_t elapsed) {
     const auto delta = static_cast<std::int32_t>(current - last);
     if (delta <= 0 || delta > TrafficRateMeter::plausibleBytesPerMillisecond * elapsed) {
         return 0;
@@ -20,8 +20,8 @@ std::uint32_t rate(std::uint32_t current, std::uint32_t last, std::int64_t elaps
 
 } // namespace
 
-TrafficRateMeter::Result TrafficRateMeter::sample(std::int64_t now, std::uint32_t received,
-                                                  std::uint32_t sent, std::uint32_t scale,
+TrafficRateMeter::Result TrafficRateMeter::sample(std::int64_t now, Reading received, Reading sent,
+                                                  std::uint32_t scale,
                                                   std::uint32_t refreshPeriod) {
     if (scale == 0) {
         return {};
@@ -39,17 +39,28 @@ TrafficRateMeter::Result TrafficRateMeter::sample(std::int64_t now, std::uint32_
     if (elapsed == 0 || elapsed < refreshPeriod) {
         return {};
     }
-    Result result{Outcome::Rates, rate(received, lastReceived_, elapsed),
-                  rate(sent, lastSent_, elapsed)};
-    store(now, received, sent);
-    return result;
+    lastTime_ = now;
+    return {Outcome::Rates, measure(received_, received, refreshPeriod),
+            measure(sent_, sent, refreshPeriod)};
 }
 
-void TrafficRateMeter::store(std::int64_t now, std::uint32_t received, std::uint32_t sent) {
+std::uint32_t TrafficRateMeter::measure(Track& track, Reading reading,
+                                        std::uint32_t refreshPeriod) {
+    // Read as signed: readings more than 2^31 ms (24.8 days) apart measure nothing.
+    const auto span = static_cast<std::int32_t>(reading.takenAt - track.last.takenAt);
+    if (span > 0 && static_cast<std::uint32_t>(span) < refreshPeriod / 2) {
+        return track.rate;
+    }
+    track.rate = span > 0 ? rate(reading.value, track.last.value, span) : 0;
+    track.last = reading;
+    return track.rate;
+}
+
+void TrafficRateMeter::store(std::int64_t now, Reading received, Reading sent) {
     hasSample_ = true;
     lastTime_ = now;
-    lastReceived_ = received;
-    lastSent_ = sent;
+    received_ = {received, 0};
+    sent_ = {sent, 0};
 }
 
 } // namespace kestrum

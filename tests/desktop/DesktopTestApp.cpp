@@ -52,13 +52,16 @@ bool DesktopTestApp::pump() {
 void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std::uint32_t sent,
                                 bool published, std::int64_t milliseconds) {
     clock += milliseconds;
-    // Every update brings a successful reading of both counters.
+    // Every update brings a successful reading of both counters, taken now.
+    const auto takenAt = static_cast<std::uint32_t>(clock);
     snapshot = {status,
                 received,
                 sent,
                 published,
                 snapshot.receivedReadings + 1,
-                snapshot.sentReadings + 1};
+                snapshot.sentReadings + 1,
+                takenAt,
+                takenAt};
     PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }

@@ -32,9 +32,11 @@ MEMORY_KB_PER_MINUTE = 1
 MEMORY_STEP_KB = 16
 # Ethernet-level bytes per 1000-byte datagram (the counters count frames).
 WIRE_PER_PAYLOAD = 1042 / 1000
-# A rate is measured between two readings of a counter, each up to a poll late (more on a busy
-# machine), so one refresh can show a few times the true rate; more is a spike no timing explains.
-SPIKE_FACTOR = 4
+# A rate divides the bytes between two readings of a counter by the time between them, each
+# reading stamped when its answer arrives. On a busy machine an answer can come a good part of a
+# poll late, so a refresh can show up to about twice the true rate; more is a spike no timing
+# explains, such as the bytes of a stall shown over one refresh.
+SPIKE_FACTOR = 2
 SPIKE_SLACK_KB = 10
 
 

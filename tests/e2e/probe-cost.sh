@@ -25,8 +25,8 @@ fail() {
     exit 1
 }
 
-# shellcheck source=network.sh
-. "$here/network.sh"
+# shellcheck source=../../tools/sandbox/network.sh
+. "$here/../../tools/sandbox/network.sh"
 require_network_tools
 [ -f "$probe" ] || fail "no probe at $probe"
 
@@ -46,9 +46,9 @@ keep_running() { # namespace command...
 
 make_network
 start_gateway
-keep_running "$lan" python3 "$here/traffic.py" sink 9000 60 &
+keep_running "$lan" python3 "$sandbox_dir/traffic.py" sink 9000 60 &
 helpers=$!
-keep_running "$wan" python3 "$here/traffic.py" sink 9000 60 &
+keep_running "$wan" python3 "$sandbox_dir/traffic.py" sink 9000 60 &
 helpers="$helpers $!"
 
 log="$work/probe.log"
@@ -65,9 +65,9 @@ for tries in $(seq 300); do
     [ "$tries" = 300 ] && fail "the probe reported no rates"
     sleep 0.2
 done
-keep_running "$wan" python3 "$here/traffic.py" send 192.168.77.2 9000 1000 "$traffic_rate" 60 &
+keep_running "$wan" python3 "$sandbox_dir/traffic.py" send 192.168.77.2 9000 1000 "$traffic_rate" 60 &
 helpers="$helpers $!"
-keep_running "$lan" python3 "$here/traffic.py" send 10.77.0.2 9000 1000 "$traffic_rate" 60 &
+keep_running "$lan" python3 "$sandbox_dir/traffic.py" send 10.77.0.2 9000 1000 "$traffic_rate" 60 &
 helpers="$helpers $!"
 sleep "$warm_up_seconds"
 

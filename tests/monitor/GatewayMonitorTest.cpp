@@ -92,12 +92,17 @@ TEST_F(GatewayMonitorTest, StopDuringADiscoveryAttemptEndsTheThread) {
 
 TEST_F(GatewayMonitorTest, ConnectedMonitorPostsEveryRefreshPeriodAndFollowsItsChange) {
     auto router = gateway(namedDescription("Test Gateway"), 4'294'967'295u, 123);
+    const auto started = static_cast<std::uint32_t>(steadyMilliseconds());
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
     const MonitorSnapshot snapshot = monitor_->snapshot();
+    const auto taken = static_cast<std::uint32_t>(steadyMilliseconds());
     EXPECT_STREQ(snapshot.statusText.c_str(), "Test Gateway");
     EXPECT_EQ(snapshot.totalBytesReceived, 0xFFFFFFFFu);
     EXPECT_EQ(snapshot.totalBytesSent, 123u);
+    // Each counter comes with the time it was read, in the steady clock's milliseconds.
+    EXPECT_LE(snapshot.receivedTakenAt - started, taken - started);
+    EXPECT_LE(snapshot.sentTakenAt - started, taken - started);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
 
     // Every 100 ms: two seconds bring many updates (bounds generous for slow machines).

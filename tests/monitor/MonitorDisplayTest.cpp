@@ -9,12 +9,16 @@ namespace {
 constexpr std::int64_t start = 1'700'000'000'000;
 constexpr const char* looking = "Looking for an UPnP gateway...";
 
-MonitorSnapshot counters(const char* status, std::uint32_t received, std::uint32_t sent) {
+// Both counters as read at `now`.
+MonitorSnapshot counters(const char* status, std::uint32_t received, std::uint32_t sent,
+                         std::int64_t now) {
     MonitorSnapshot snapshot;
     snapshot.statusText = status;
     snapshot.totalBytesReceived = received;
     snapshot.totalBytesSent = sent;
     snapshot.countersPublished = true;
+    snapshot.receivedTakenAt = static_cast<std::uint32_t>(now);
+    snapshot.sentTakenAt = snapshot.receivedTakenAt;
     return snapshot;
 }
 
@@ -60,7 +64,7 @@ TEST(MonitorDisplayTest, TooltipCarriesStatusAndRatesAndIsCutAt127Bytes) {
 
     // Before the first rates the tooltip is the status alone, cut the same way.
     MonitorDisplay display(4);
-    const auto update = display.update(counters(longName.c_str(), 0, 0), start, 30, 500);
+    const auto update = display.update(counters(longName.c_str(), 0, 0, start), start, 30, 500);
     EXPECT_EQ(update.tooltip.length(), 127);
 }
 
@@ -77,13 +81,15 @@ TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {
     EXPECT_FALSE(update.hasRates);
 
     // Counters published: their first reading is stored, still no rates.
-    update = display.update(counters("Router", 9'000'000, 9'000'000), start + 500, 30, 500);
+    update =
+        display.update(counters("Router", 9'000'000, 9'000'000, start + 500), start + 500, 30, 500);
     EXPECT_STREQ(update.statusLine.c_str(), "Router");
     EXPECT_STREQ(update.tooltip.c_str(), "Router");
     EXPECT_FALSE(update.hasRates);
     EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{0, 0, 0}));
 
-    update = display.update(counters("Router", 9'045'000, 9'010'000), start + 1500, 30, 500);
+    update = display.update(counters("Router", 9'045'000, 9'010'000, start + 1500), start + 1500,
+                            30, 500);
     ASSERT_TRUE(update.hasRates);
     EXPECT_EQ(update.received, 45u);
     EXPECT_EQ(update.sent, 10u);
@@ -95,9 +101,9 @@ TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {
 // rate; only the level stops at the top.
 TEST(MonitorDisplayTest, RatesFarAboveTheScaleAreShownInFull) {
     MonitorDisplay display(2);
-    display.update(counters("Router", 1'000'000, 2'000'000), start, 30, 500);
-    const auto update =
-        display.update(counters("Router", 13'500'000, 2'029'000), start + 1000, 30, 500);
+    display.update(counters("Router", 1'000'000, 2'000'000, start), start, 30, 500);
+    const auto update = display.update(counters("Router", 13'500'000, 2'029'000, start + 1000),
+                                       start + 1000, 30, 500);
     ASSERT_TRUE(update.hasRates);
     EXPECT_EQ(update.received, 12'500u);
     EXPECT_EQ(update.sent, 29u);
@@ -112,11 +118,12 @@ TEST(MonitorDisplayTest, HistoriesKeepTheirLengthWithTheNewestLast) {
     MonitorDisplay display(3);
     std::uint32_t received = 0;
     std::uint32_t sent = 0;
-    display.update(counters("R", received, sent), start, 100, 500);
+    display.update(counters("R", received, sent, start), start, 100, 500);
     for (int step = 1; step <= 4; ++step) {
         received += static_cast<std::uint32_t>(step) * 1000;
         sent += static_cast<std::uint32_t>(step) * 2000;
-        display.update(counters("R", received, sent), start + step * 1000, 100, 500);
+        display.update(counters("R", received, sent, start + step * 1000), start + step * 1000, 100,
+                       500);
     }
     EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{2, 3, 4}));
     EXPECT_EQ(display.sentHistory(), (std::vector<std::int32_t>{4, 6, 8}));
@@ -124,8 +131,8 @@ TEST(MonitorDisplayTest, HistoriesKeepTheirLengthWithTheNewestLast) {
 
 TEST(MonitorDisplayTest, SkippedUpdateRepaintsTheStatusOnly) {
     MonitorDisplay display(2);
-    display.update(counters("R", 0, 0), start, 30, 500);
-    const auto update = display.update(counters("R", 1000, 0), start + 100, 30, 500);
+    display.update(counters("R", 0, 0, start), start, 30, 500);
+    const auto update = display.update(counters("R", 1000, 0, start + 100), start + 100, 30, 500);
     EXPECT_STREQ(update.statusLine.c_str(), "R");
     EXPECT_FALSE(update.setsTooltip);
     EXPECT_FALSE(update.hasRates);
@@ -137,16 +144,16 @@ TEST(MonitorDisplayTest, NamelessGatewayKeepsTheStatusLineAndEmptiesTheTooltipNa
     searching.statusText = looking;
     display.update(searching, start, 30, 500);
 
-    display.update(counters("", 0, 0), start + 500, 30, 500);
-    const auto update = display.update(counters("", 5000, 0), start + 1500, 30, 500);
+    display.update(counters("", 0, 0, start + 500), start + 500, 30, 500);
+    const auto update = display.update(counters("", 5000, 0, start + 1500), start + 1500, 30, 500);
     EXPECT_STREQ(update.statusLine.c_str(), looking);
     EXPECT_STREQ(update.tooltip.c_str(), "\nReceiving (KB/s): 5\n  Sending (KB/s): 0");
 }
 
 TEST(MonitorDisplayTest, CountersOfALostGatewayAreNotMeasuredAgainstTheNextOne) {
     MonitorDisplay display(2);
-    display.update(counters("Old", 100'000, 100'000), start, 30, 500);
-    display.update(counters("Old", 110'000, 110'000), start + 1000, 30, 500);
+    display.update(counters("Old", 100'000, 100'000, start), start, 30, 500);
+    display.update(counters("Old", 110'000, 110'000, start + 1000), start + 1000, 30, 500);
 
     MonitorSnapshot searching;
     searching.statusText = looking;
@@ -155,9 +162,9 @@ TEST(MonitorDisplayTest, CountersOfALostGatewayAreNotMeasuredAgainstTheNextOne) 
     EXPECT_FALSE(update.hasRates);
 
     // The new gateway's counters are far ahead of the old ones: a fresh start, not a spike.
-    update = display.update(counters("New", 900'000'000, 5), start + 3000, 30, 500);
+    update = display.update(counters("New", 900'000'000, 5, start + 3000), start + 3000, 30, 500);
     EXPECT_FALSE(update.hasRates);
-    update = display.update(counters("New", 900'002'000, 5), start + 4000, 30, 500);
+    update = display.update(counters("New", 900'002'000, 5, start + 4000), start + 4000, 30, 500);
     ASSERT_TRUE(update.hasRates);
     EXPECT_EQ(update.received, 2u);
     EXPECT_EQ(update.sent, 0u);
@@ -178,17 +185,18 @@ TEST(MonitorDisplayTest, ResizedHistoriesKeepTheirNewestValues) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.length);
         MonitorDisplay display(5);
-        display.update(counters("Gateway", 0, 0), start, 30, 500);
+        display.update(counters("Gateway", 0, 0, start), start, 30, 500);
         for (std::uint32_t second = 1; second <= 5; ++second) {
-            display.update(counters("Gateway", second * 1000 * (second + 1) / 2, 0),
-                           start + second * 1000, 30, 500);
+            display.update(
+                counters("Gateway", second * 1000 * (second + 1) / 2, 0, start + second * 1000),
+                start + second * 1000, 30, 500);
         }
         ASSERT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{1, 2, 3, 4, 5}));
         display.resizeHistories(c.length);
         EXPECT_EQ(display.receivedHistory(), c.received);
         EXPECT_EQ(display.sentHistory().size(), c.received.size());
         // Later rates still shift in at the new end.
-        display.update(counters("Gateway", 15'000 + 9'000, 0), start + 6000, 30, 500);
+        display.update(counters("Gateway", 15'000 + 9'000, 0, start + 6000), start + 6000, 30, 500);
         if (!c.received.empty()) {
             EXPECT_EQ(display.receivedHistory().back(), 9);
         }

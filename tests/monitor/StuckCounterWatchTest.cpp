@@ -25,6 +25,9 @@ public:
         snapshot_.totalBytesSent = sent;
         ++snapshot_.receivedReadings;
         ++snapshot_.sentReadings;
+        // Read as the window updates, a second after the last.
+        snapshot_.receivedTakenAt = static_cast<std::uint32_t>(now_ + 1000);
+        snapshot_.sentTakenAt = snapshot_.receivedTakenAt;
         return next();
     }
     // The pollers failed: the counters keep their values, the reading counts stay.

@@ -150,6 +150,53 @@ TEST(TrafficRateMeterTest, DifferencesCountOnlyWhenPlausibleForTheTimeElapsed) {
     }
 }
 
+// The bytes between two readings divided by the time between them, whenever the calls come:
+// 100 KB/s read late after a stall is still 100, not a burst over the call's interval. The reading
+// times are a steady clock's milliseconds modulo 2^32.
+TEST(TrafficRateMeterTest, EachCounterIsMeasuredOverTheTimeBetweenItsReadings) {
+    constexpr std::uint32_t top = 0xFFFFFFFFu;
+    const struct {
+        const char* what;
+        std::uint32_t firstAt;
+        std::uint32_t takenAt;
+        std::uint32_t bytes;
+        std::uint32_t rate;
+    } cases[] = {
+        {"on time", 5'000, 5'100, 10'000, 100},
+        {"late after a second's stall", 5'000, 6'100, 110'000, 100},
+        {"early", 5'000, 5'060, 6'000, 100},
+        {"not read again", 5'000, 5'000, 0, 0},
+        {"across the clock's wrap", top - 49, 50, 10'000, 100},
+        {"2^31 - 1 ms later", 0, 0x7FFFFFFFu, 0x7FFFFFFFu, 1}, // 24.8 days
+        {"2^31 ms later reads as before", 0, 0x80000000u, 0x7FFFFFFFu, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TrafficRateMeter meter;
+        const auto sentAt = static_cast<std::uint32_t>(start);
+        meter.sample(start, {7, c.firstAt}, {7, sentAt}, scale, 100);
+        const auto result =
+            meter.sample(start + 100, {7 + c.bytes, c.takenAt}, {9'007, sentAt + 100}, scale, 100);
+        EXPECT_EQ(result.outcome, Outcome::Rates);
+        EXPECT_EQ(result.received, c.rate);
+        EXPECT_EQ(result.sent, 90u); // the other counter over its own time
+    }
+}
+
+// A reading less than half a period after the stored one measures single packets: the rate
+// before is shown again, and the next reading is measured from the older one.
+TEST(TrafficRateMeterTest, AReadingTooSoonAfterTheLastRepeatsTheRateBefore) {
+    TrafficRateMeter meter;
+    meter.sample(start, {0, 1'000}, {0, 1'000}, scale, 100);
+    EXPECT_EQ(meter.sample(start + 100, {10'000, 1'100}, {0, 1'100}, scale, 100).received, 100u);
+    const auto soon = meter.sample(start + 200, {19'000, 1'149}, {0, 1'149}, scale, 100);
+    EXPECT_EQ(soon.outcome, Outcome::Rates);
+    EXPECT_EQ(soon.received, 100u);
+    EXPECT_EQ(meter.sample(start + 300, {30'000, 1'300}, {0, 1'300}, scale, 100).received, 100u);
+    // Half a period exactly is long enough.
+    EXPECT_EQ(meter.sample(start + 400, {40'000, 1'350}, {0, 1'350}, scale, 100).received, 200u);
+}
+
 TEST(TrafficRateMeterTest, ClockSetBackGivesZeroAndRestartsFromTheNewTime) {
     TrafficRateMeter meter;
     meter.sample(start, 0, 0, scale, period);
