@@ -85,19 +85,7 @@ screenshot() { # name
 # manager does); it must end by itself with status 0 and leave no process.
 end_program() { # reader_command description
     reader "$1" 30 || fail "$2 did not close the window"
-    local tries
-    for tries in $(seq 150); do
-        kill -0 "$kestrum_pid" 2>/dev/null || break
-        sleep 0.2
-    done
-    kill -0 "$kestrum_pid" 2>/dev/null && fail "kestrum.exe still runs 30 s after Exit"
-    wait "$kestrum_pid" || fail "kestrum.exe ended with status $?"
-    local pid
-    for pid in $(ip netns pids "$lan"); do
-        if tr '\0' '\n' <"/proc/$pid/cmdline" 2>/dev/null | head -n 1 | grep -qi 'kestrum\.exe$'; then
-            fail "a kestrum.exe process ($pid) is left after Exit"
-        fi
-    done
+    await_program_end "$kestrum_pid" kestrum.exe "$lan" || fail "$2 did not end kestrum.exe cleanly"
     echo "$2: the window closed and kestrum.exe ended with status 0"
 }
 

@@ -137,12 +137,7 @@ measure_cost() {
 
 exit_from_tray_menu() {
     wine_in_lan "$reader" exit 60 || fail "Exit from the tray menu did not close the window"
-    for _ in $(seq 150); do
-        kill -0 "$kestrum_pid" 2>/dev/null || break
-        sleep 0.2
-    done
-    kill -0 "$kestrum_pid" 2>/dev/null && fail "kestrum.exe still runs 30 s after Exit"
-    wait "$kestrum_pid" || fail "kestrum.exe ended with status $?"
+    await_program_end "$kestrum_pid" kestrum.exe "$lan" || fail "Exit did not end kestrum.exe cleanly"
 }
 
 # Whichever way the script ends, the traffic loop ends with it and the logs are kept.

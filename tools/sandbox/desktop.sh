@@ -85,3 +85,29 @@ prepare_wine_prefix() { # PREFIX [namespace] [DESKTOP]
     "${namespace_command[@]}" wineserver -k 2>/dev/null || true
     "${namespace_command[@]}" timeout 60 wineserver -w 2>/dev/null || true
 }
+
+# After a program running under Wine in the background was asked to end: waits up to 30 s for it
+# to end by itself, with status 0, and leave no process of its name in the namespace.
+await_program_end() { # pid program_name namespace
+    local pid=$1 name=$2 status=0 left first
+    for _ in $(seq 150); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "$name still runs 30 s after it was asked to end" >&2
+        return 1
+    fi
+    wait "$pid" || status=$?
+    if [ "$status" != 0 ]; then
+        echo "$name ended with status $status" >&2
+        return 1
+    fi
+    for left in $(ip netns pids "$3"); do
+        first=$(tr '\0' '\n' <"/proc/$left/cmdline" 2>/dev/null | head -n 1)
+        if [[ ${first,,} == *"${name,,}" ]]; then
+            echo "a $name process ($left) is left behind" >&2
+            return 1
+        fi
+    done
+}
