@@ -204,6 +204,28 @@ TEST_F(DisplayChangeTest, AHundredDpiChangesKeepTheGdiObjectCount) {
     EXPECT_LE(ShellTestHost::gdiObjectCount(), before + 10);
 }
 
+// Each caption is wide enough for its whole text in the dialog's font, before and after a move
+// to another DPI.
+TEST_F(DisplayChangeTest, CaptionsShowTheirWholeText) {
+    for (const int dpi : {normalDpi, highDpi}) {
+        changeDpi(dpi);
+        for (const int id : {IDC_RECEIVED_CAPTION, IDC_SENT_CAPTION, IDC_SETTINGS_CAPTION}) {
+            const std::wstring text = DesktopTestApp::wideWindowText(item(id));
+            const HDC dc = GetDC(item(id));
+            const HGDIOBJ old =
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item(id), WM_GETFONT, 0, 0)));
+            SIZE extent{};
+            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+            SelectObject(dc, old);
+            ReleaseDC(item(id), dc);
+            RECT client{};
+            GetClientRect(item(id), &client);
+            EXPECT_GT(extent.cx, 0);
+            EXPECT_LE(extent.cx, client.right) << "control " << id << " at " << dpi << " DPI";
+        }
+    }
+}
+
 TEST_F(DisplayChangeTest, SystemColourChangesReachTheControls) {
     const int controls[] = {IDC_STATUS,       IDC_RECEIVED_CAPTION,
                             IDC_SENT_CAPTION, IDC_SETTINGS_CAPTION,
