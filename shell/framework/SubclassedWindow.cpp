@@ -1,11 +1,16 @@
 #include "shell/framework/SubclassedWindow.h"
 
+#include <unordered_map>
+
 namespace kestrum {
 
 namespace {
 
-// The window property that leads from a window to its object.
-constexpr const wchar_t* objectProperty = L"Kestrum.SubclassedWindow";
+// This thread's windows with an object. A window's messages come to the thread that made it,
+// which is also the thread that subclasses it. Every message looks its window up, and the message
+// loop its parents too: here that costs nothing, where a window property is a round trip to the
+// window server under Wine.
+thread_local std::unordered_map<HWND, CSubclassedWindow*> objects;
 
 // The child a reflected notification is about, or null when it names none.
 HWND notifyingChild(UINT message, LPARAM lParam) {
@@ -39,14 +44,12 @@ bool CSubclassedWindow::subclassWindow(HWND window) {
     if (window == nullptr || hwnd_ != nullptr || fromHandle(window) != nullptr) {
         return false;
     }
-    if (!SetPropW(window, objectProperty, this)) {
-        return false;
-    }
+    objects[window] = this;
     hwnd_ = window;
     original_ = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&dispatch)));
     if (original_ == nullptr) {
-        RemovePropW(window, objectProperty);
+        objects.erase(window);
         hwnd_ = nullptr;
         return false;
     }
@@ -55,10 +58,8 @@ bool CSubclassedWindow::subclassWindow(HWND window) {
 }
 
 CSubclassedWindow* CSubclassedWindow::fromHandle(HWND window) {
-    if (window == nullptr) {
-        return nullptr;
-    }
-    return static_cast<CSubclassedWindow*>(GetPropW(window, objectProperty));
+    const auto found = objects.find(window);
+    return found != objects.end() ? found->second : nullptr;
 }
 
 bool CSubclassedWindow::preTranslate(MSG& message) {
@@ -112,7 +113,7 @@ void CSubclassedWindow::detach() {
     if (GetWindowLongPtrW(hwnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&dispatch)) {
         SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
     }
-    RemovePropW(hwnd_, objectProperty);
+    objects.erase(hwnd_);
     hwnd_ = nullptr;
     original_ = nullptr;
 }

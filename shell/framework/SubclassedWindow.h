@@ -22,7 +22,8 @@ public:
     bool subclassWindow(HWND window);
     HWND hwnd() const { return hwnd_; }
 
-    // Null when the window is not one of ours.
+    // Null when the window is not one of ours. Looks among the calling thread's windows, as
+    // a window is subclassed and gets its messages on the thread that made it.
     static CSubclassedWindow* fromHandle(HWND window);
     // The message loop calls this for every queued message before IsDialogMessage and dispatch;
     // the target window and then its parents, up to the top-level window, get to see it. True
