@@ -57,7 +57,7 @@ reader() { # arguments...
 start_kestrum() {
     ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
     kestrum_pid=$!
-    window_rect=$(reader find 60) || fail "the window did not appear, or its link covers Apply"
+    reader find 60 >/dev/null || fail "the window did not appear, or its link covers Apply"
 }
 
 # Waits until the status line shows the gateway's friendly name, at most 60 s.
@@ -73,7 +73,8 @@ wait_for_gateway() {
 # The window, and the desktop with the tray icon's tooltip.
 screenshot() { # name
     local left top width height
-    read -r left top width height <<<"$window_rect"
+    # Where the window is now: it may have moved since it first appeared.
+    read -r left top width height <<<"$(reader find 10)"
     reader hover-tray 10 || echo "(no tray tooltip in $1-desktop.png)"
     in_ns "$lan" import -window root -crop 800x600+0+0 +repage "$artefacts/$1-desktop.png"
     in_ns "$lan" import -window root -crop "${width}x${height}+${left}+${top}" +repage \
