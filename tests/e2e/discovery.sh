@@ -8,8 +8,8 @@
 #
 #   tests/e2e/discovery.sh BUILD_DIR [WINDOWS_BUILD_DIR [ARTEFACT_DIR]]
 #
-# With WINDOWS_BUILD_DIR, kestrum-probe.exe finds the daemon behind two interfaces under Wine,
-# and kestrum.exe shows the hint, takes a named gateway and refuses wrong values with a message
+# With WINDOWS_BUILD_DIR, kestrum-probe.exe finds the daemon behind two interfaces and the
+# unicast-only router under Wine, and kestrum.exe shows the hint, takes a named gateway and refuses wrong values with a message
 # box (on a virtual display; a picture of the hint goes to ARTEFACT_DIR). Every case runs, and
 # the summary lists each. Needs root. The network is that of tools/sandbox/network.sh, with the
 # real gateway daemon where it can play the case and the sandbox's fake gateway where it cannot.
@@ -188,6 +188,9 @@ case_two_interfaces() {
 case_unicast_only() {
     fake_gateway 5000 --ssdp unicast
     probe_finds unicast-only "$find_seconds" "$probe"
+    [ -n "$windows_build" ] || return 0
+    # Under Wine the default gateway comes from the routing table as on Windows.
+    probe_finds unicast-only-wine 90 wine "$windows_probe"
 }
 
 case_announce_only() {
