@@ -121,6 +121,31 @@ CONF
     fail "the gateway daemon did not start listening"
 }
 
+# A scriptable gateway of our own (fake-gateway.py) in place of the daemon, for the gateways the
+# daemon cannot play. The caller passes --port and --wan (the WAN interface is $gw_wan_if) and
+# any other options; the pid is in fake_gateway_pid.
+start_fake_gateway() { # options...
+    local output="$work/fake-gateway.$((++fake_gateway_starts)).log" tries
+    ip netns exec "$gw" python3 "$sandbox_dir/fake-gateway.py" --address 192.168.77.1 \
+        --name "$friendly_name" "$@" >"$output" 2>&1 &
+    fake_gateway_pid=$!
+    for tries in $(seq 50); do
+        grep -q '^listening on ' "$output" && return 0
+        kill -0 "$fake_gateway_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    cat "$output" >&2
+    fail "the fake gateway did not start listening"
+}
+fake_gateway_starts=0
+
+stop_fake_gateway() {
+    [ -n "${fake_gateway_pid:-}" ] || return 0
+    kill -TERM "$fake_gateway_pid" 2>/dev/null || true
+    wait "$fake_gateway_pid" 2>/dev/null || true
+    fake_gateway_pid=
+}
+
 wan_counter() { # rx|tx
     in_ns "$gw" cat "/sys/class/net/$gw_wan_if/statistics/$1_bytes"
 }
