@@ -1,6 +1,7 @@
 #include "monitor/CommonInterfaceLookup.h"
 
 #include "upnp/Device.h"
+#include "upnp/DeviceType.h"
 #include "upnp/Service.h"
 
 namespace kestrum {
@@ -11,34 +12,24 @@ namespace {
 // both carry the same two counter actions.
 constexpr const char* typeNamespaces[] = {"urn:schemas-upnp-org:", "urn:dslforum-org:"};
 
-// A type of the family in any version of 1 or more, in either namespace: gateways announce newer
-// versions of the WAN device that still carry the same counters.
-bool isTypeOfFamily(const String& type, const char* family) {
+// A type of the family in any version, in either namespace: gateways announce newer versions of
+// the WAN device that still carry the same counters.
+bool isTypeInEitherNamespace(const String& type, const char* family) {
     for (const char* space : typeNamespaces) {
-        const String prefix = String(space) + family;
-        if (!type.startsWith(prefix.c_str())) {
-            continue;
+        if (kestrum::isTypeOfFamily(type, (String(space) + family).c_str())) {
+            return true;
         }
-        const String version = type.substring(prefix.length());
-        bool nonZero = false;
-        for (int i = 0; i < version.length(); ++i) {
-            if (version[i] < '0' || version[i] > '9') {
-                return false;
-            }
-            nonZero = nonZero || version[i] != '0';
-        }
-        return nonZero;
     }
     return false;
 }
 
 const Service* commonInterfaceOf(const Device& device) {
-    if (!isTypeOfFamily(device.deviceType, "device:WANDevice:")) {
+    if (!isTypeInEitherNamespace(device.deviceType, "device:WANDevice:")) {
         return nullptr;
     }
     for (const Service* service : device.services) {
         if (service != nullptr &&
-            isTypeOfFamily(service->serviceType, "service:WANCommonInterfaceConfig:")) {
+            isTypeInEitherNamespace(service->serviceType, "service:WANCommonInterfaceConfig:")) {
             return service;
         }
     }

@@ -3,12 +3,13 @@
 #include "http/HttpMessage.h"
 #include "monitor/CommonInterfaceLookup.h"
 #include "monitor/CounterPoller.h"
+#include "monitor/GatewayFinder.h"
 #include "net/Allocation.h"
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
+#include "upnp/DeviceType.h"
 #include "upnp/Service.h"
-#include "upnp/SsdpDiscovery.h"
 
 #include <cstdio>
 #include <memory>
@@ -23,13 +24,6 @@ CounterPoller* startPoller(GatewayMonitor& owner, const Service& service, int wa
     poller->initialize();
     poller->start();
     return poller.release();
-}
-
-void deleteDevices(PointerList<Device>& devices) {
-    for (Device* device : devices) {
-        delete device;
-    }
-    devices.clear();
 }
 
 } // namespace
@@ -110,35 +104,49 @@ void GatewayMonitor::discoveryPhase() {
     releaseGateway();
     setStatusText(lookingText);
     notifier_.postUpdate();
+    // The hint is due once the search has gone unanswered this long; each answer puts it off.
+    std::int64_t hintDue = steadyMilliseconds() + hintDelay_;
+    bool hinting = false;
     while (mode_.load() == Mode::Searching) {
         if (stopRequested()) {
             throw ThreadStopException();
         }
-        PointerList<Device> devices;
-        bool connected = false;
+        std::int64_t deadline = steadyMilliseconds() + std::int64_t{discoverySeconds_} * 1000;
+        if (!hinting && hintDue < deadline) {
+            deadline = hintDue;
+        }
+        DiscoveryOutcome outcome = DiscoveryOutcome::NoAnswer;
         try {
-            discover(searchTarget, devices, discoverySeconds_, exchangeTimeout_);
-            connected = adoptFirstGateway(devices);
-            if (connected) {
+            outcome = findGateway(
+                namedGateway_, deadline, exchangeTimeout_,
+                [this](std::unique_ptr<Device>& device) { return adoptGateway(device); });
+            if (outcome == DiscoveryOutcome::Taken) {
                 // Before the pollers, so that no update pairs their counters with the search.
                 setStatusText(gatewayStatus(*gateway_));
                 startPollers();
+                mode_.store(Mode::Connected);
+                return;
             }
         } catch (const ThreadStopException&) {
-            deleteDevices(devices);
             throw;
         } catch (const Exception&) {
             // One odd device or a network hiccup must not end the monitor: try again later.
-            deleteDevices(devices);
             releaseGateway();
-            setStatusText(lookingText);
-            connected = false;
+            setStatusText(hinting ? noAnswerText : lookingText);
         }
-        if (!connected) {
-            WorkerThread::sleep(refreshPeriod());
-            continue;
+        if (outcome != DiscoveryOutcome::NoAnswer) {
+            hintDue = steadyMilliseconds() + hintDelay_;
+            if (hinting) {
+                hinting = false;
+                setStatusText(lookingText);
+                notifier_.postUpdate();
+            }
+        } else if (!hinting && steadyMilliseconds() >= hintDue) {
+            hinting = true;
+            setStatusText(noAnswerText);
+            notifier_.postUpdate();
         }
-        mode_.store(Mode::Connected);
+        WorkerThread::sleep(refreshPeriod());
     }
 }
 
@@ -158,20 +166,14 @@ String GatewayMonitor::gatewayStatus(const Device& gateway) {
     return address;
 }
 
-bool GatewayMonitor::adoptFirstGateway(PointerList<Device>& devices) {
-    for (Device*& device : devices) {
-        if (device == nullptr) {
-            continue;
-        }
-        counterServices_ = findCounterServices(*device);
-        if (counterServices_.count > 0) {
-            gateway_ = device;
-            device = nullptr;
-            break;
-        }
+bool GatewayMonitor::adoptGateway(std::unique_ptr<Device>& device) {
+    CounterServices services = findCounterServices(*device);
+    if (services.count == 0) {
+        return false;
     }
-    deleteDevices(devices);
-    return gateway_ != nullptr;
+    gateway_ = device.release();
+    counterServices_ = services;
+    return true;
 }
 
 void GatewayMonitor::startPollers() {

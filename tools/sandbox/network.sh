@@ -38,7 +38,7 @@ in_ns() { # namespace command...
 # Kills what runs in our namespaces (only our own processes live there) and removes them.
 remove_network() {
     local ns pid
-    for ns in "$lan" "$gw" "$wan"; do
+    for ns in "$lan" "$gw" "$wan" ${dead_end:+"$dead_end"}; do
         if ip netns list | grep -qw "$ns"; then
             for pid in $(ip netns pids "$ns"); do
                 kill -KILL "$pid" 2>/dev/null || true
@@ -94,6 +94,18 @@ make_network() {
     in_ns "$wan" ip addr add 10.77.0.2/24 dev "$wan_if"
     in_ns "$wan" ip link set "$wan_if" up
     in_ns "$wan" ip route add default via 10.77.0.1
+}
+
+# A second LAN interface whose far end sits alone in a namespace of its own: the virtual adapter
+# of a PC (VPN, virtual machine switch) that leads nowhere. No dummy devices in this kernel.
+add_dead_end_interface() { # address/prefix
+    dead_end=kestrum-e2e-dead-$id
+    dead_end_if=kd$id
+    ip netns add "$dead_end"
+    ip link add "$dead_end_if" netns "$lan" type veth peer name "ke$id" netns "$dead_end"
+    in_ns "$dead_end" ip link set "ke$id" up
+    in_ns "$lan" ip addr add "$1" dev "$dead_end_if"
+    in_ns "$lan" ip link set "$dead_end_if" up
 }
 
 start_gateway() {
