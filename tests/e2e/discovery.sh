@@ -203,8 +203,7 @@ case_own_version() {
     probe_finds own-version "$find_seconds" "$probe"
 }
 
-# Found: the probe asked for its description. Whether the monitor then watches a gateway with
-# these type names is the description reader's matter.
+# Found, and its counters read under the DSL Forum's type names.
 case_dslforum() {
     fake_gateway 5000 --types dslforum
     probe_finds dslforum "$find_seconds" "$probe"
