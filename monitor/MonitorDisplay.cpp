@@ -48,18 +48,16 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
-    const bool stuck = countersStuck(snapshot, now);
-    const String status = stuck ? snapshot.statusText + stuckSuffix : snapshot.statusText;
+    const String hint = counterHint(snapshot, now);
+    const String status = snapshot.statusText + hint;
     DisplayUpdate result;
-    result.statusLine = stuck ? statusLine_ + stuckSuffix : statusLine_;
+    result.statusLine = statusLine_ + hint;
     result.receivedDigits = receivedDigits_.count();
     result.sentDigits = sentDigits_.count();
 
     TrafficRateMeter::Result rates;
     if (snapshot.countersPublished) {
-        rates =
-            meter_.sample(now, {snapshot.totalBytesReceived, snapshot.receivedTakenAt},
-                          {snapshot.totalBytesSent, snapshot.sentTakenAt}, scale, refreshPeriod);
+        rates = meter_.sample(now, snapshot, scale, refreshPeriod);
     } else {
         // No gateway counters yet (or any more): the next gateway's first readings are a fresh
         // start, not a jump from whatever was stored.
@@ -90,14 +88,19 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     return result;
 }
 
-// The hint belongs to one gateway: it starts afresh when the counters stop belonging to one or
-// the gateway's name changes.
-bool MonitorDisplay::countersStuck(const MonitorSnapshot& snapshot, std::int64_t now) {
+// The hints belong to one gateway: the watch starts afresh when the counters stop belonging to
+// one or the gateway's name changes. A refusing gateway reads no counters, so its hint comes
+// first.
+const char* MonitorDisplay::counterHint(const MonitorSnapshot& snapshot, std::int64_t now) {
     if (!snapshot.countersPublished || snapshot.statusText != watchedStatus_) {
         stuckWatch_.reset();
     }
     watchedStatus_ = snapshot.statusText;
-    return snapshot.countersPublished && stuckWatch_.observe(snapshot, now);
+    const bool stuck = snapshot.countersPublished && stuckWatch_.observe(snapshot, now);
+    if (snapshot.countersRefused) {
+        return refusedSuffix;
+    }
+    return stuck ? stuckSuffix : "";
 }
 
 void MonitorDisplay::applyScale(std::uint32_t scale) {

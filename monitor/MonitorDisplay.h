@@ -28,13 +28,14 @@ struct DisplayUpdate {
 };
 
 // The monitor window's update without the window: status line, rate meter, the two histories,
-// the traffic level, the readouts' digit counts, the stuck-counter hint and the tray tooltip.
+// the traffic level, the readouts' digit counts, the counter hints and the tray tooltip.
 // The window and the console probe draw or print what it computes.
 class MonitorDisplay {
 public:
     static constexpr int tooltipCapacity = 128; // bytes, the terminating NUL included
     static constexpr const char* initialStatusLine = "Status";
     static constexpr const char* stuckSuffix = " (counters stuck)";
+    static constexpr const char* refusedSuffix = " (counters refused)";
     static constexpr std::uint32_t highestLevel = 9;
 
     // Both histories keep this many values, oldest first.
@@ -44,6 +45,7 @@ public:
     // room gained at the old end holds 0.
     void resizeHistories(int length);
 
+    // now is steady milliseconds (steadyMilliseconds), the clock of the counters' reading times.
     DisplayUpdate update(const MonitorSnapshot& snapshot, std::int64_t now, std::uint32_t scale,
                          std::uint32_t refreshPeriod);
     // The user applied a scale: the readouts' digit counts start again from it.
@@ -62,7 +64,8 @@ public:
     static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent);
 
 private:
-    bool countersStuck(const MonitorSnapshot& snapshot, std::int64_t now);
+    // The hint added to the gateway's name, or an empty text.
+    const char* counterHint(const MonitorSnapshot& snapshot, std::int64_t now);
 
     TrafficRateMeter meter_;
     StuckCounterWatch stuckWatch_;

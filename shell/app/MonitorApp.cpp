@@ -21,7 +21,7 @@ CMonitorApp::~CMonitorApp() {
 }
 
 std::int64_t CMonitorApp::now() const {
-    return nowMilliseconds();
+    return steadyMilliseconds();
 }
 
 bool CMonitorApp::initInstance() {

@@ -34,6 +34,7 @@ public:
 
     // What the monitor window reads on each update.
     virtual MonitorSnapshot monitorSnapshot() const { return monitor_.snapshot(); }
+    // Steady milliseconds: the clock of the counters' reading times, which never goes back.
     virtual std::int64_t now() const;
 
     // Start-up, without the message loop.
