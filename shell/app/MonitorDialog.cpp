@@ -72,7 +72,8 @@ bool CMonitorDialog::onInitDialog() {
     applyButton_.setTooltipStyleBalloon();
     applyButton_.setTooltipText(applyTooltip, true);
 
-    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1);
+    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1,
+                     TrayTooltip(CSystemTray::ampersandRule()));
 
     setUpGraph(receivedGraph_, receivedLine, graphScale_);
     setUpGraph(sentGraph_, sentLine, graphScale_);

@@ -10,6 +10,18 @@ namespace kestrum {
 namespace {
 
 constexpr const char* trayWindowClass = "KestrumTrayWindow";
+// Windows 11's first build.
+constexpr DWORD firstBuildOfWindows11 = 22000;
+
+// The system's own version: unlike GetVersionEx it does not depend on the manifest.
+DWORD systemBuild() {
+    using Function = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return getVersion != nullptr && getVersion(&version) == 0 ? version.dwBuildNumber : 0;
+}
 
 } // namespace
 
@@ -29,6 +41,16 @@ CSystemTray::~CSystemTray() {
 UINT CSystemTray::taskbarCreatedMessage() {
     static const UINT message = RegisterWindowMessageA("TaskbarCreated");
     return message;
+}
+
+TrayTooltip::Ampersands CSystemTray::ampersandRule() {
+    static const TrayTooltip::Ampersands rule = ampersandRuleForBuild(systemBuild());
+    return rule;
+}
+
+TrayTooltip::Ampersands CSystemTray::ampersandRuleForBuild(DWORD build) {
+    return build < firstBuildOfWindows11 ? TrayTooltip::Ampersands::Tripled
+                                         : TrayTooltip::Ampersands::Literal;
 }
 
 bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* tooltip,
@@ -197,11 +219,14 @@ void CSystemTray::destroyIcons(std::vector<LoadedIcon>& icons) {
 }
 
 void CSystemTray::copyTooltip(const char* text) {
-    const String cut = cutUtf8(text, maximumTooltipBytes);
-    const std::wstring wide = utf8ToWide(cut.c_str());
-    constexpr std::size_t capacity = sizeof record_.szTip / sizeof record_.szTip[0];
+    std::wstring wide = utf8ToWide(text);
+    if (wide.size() > maximumTooltipUnits) {
+        // A surrogate pair goes whole.
+        const bool splitsPair = IS_HIGH_SURROGATE(wide[maximumTooltipUnits - 1]);
+        wide.resize(maximumTooltipUnits - (splitsPair ? 1 : 0));
+    }
     std::fill(std::begin(record_.szTip), std::end(record_.szTip), L'\0');
-    wide.copy(record_.szTip, capacity - 1);
+    wide.copy(record_.szTip, maximumTooltipUnits);
 }
 
 void CSystemTray::onTaskbarCreated() {

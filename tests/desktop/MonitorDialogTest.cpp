@@ -105,6 +105,20 @@ TEST_F(MonitorDialogTest, UpdatesShowStatusRatesAndTooltip) {
     EXPECT_EQ(iconChanges(), 1);
 }
 
+// The tray's tooltip keeps both rates and as much of the name as fits, "&" written as this
+// system's tray wants it.
+TEST_F(MonitorDialogTest, TooltipKeepsTheRatesOfALongNameAndShowsItsAmpersands) {
+    const std::string name = "AT&T " + std::string(100, 'x');
+    update(name.c_str(), 0, 0, true);
+    update(name.c_str(), 12'500'000, 12'500'000, true);
+    const bool tripled = CSystemTray::ampersandRule() == TrayTooltip::Ampersands::Tripled;
+    const std::wstring rates = L"\nReceiving (KB/s): 12500\n  Sending (KB/s): 12500";
+    const std::wstring expected = tripled ? L"AT&&&T " + std::wstring(71, L'x') + L"\u2026" + rates
+                                          : L"AT&T " + std::wstring(73, L'x') + L"\u2026" + rates;
+    EXPECT_EQ(tooltip(), expected);
+    EXPECT_EQ(tooltip().size(), 127u);
+}
+
 TEST_F(MonitorDialogTest, TrueRatesFarAboveTheScaleWidenTheReadoutUntilApply) {
     const auto digits = [&](int id) {
         return static_cast<CSegmentDisplay*>(CSubclassedWindow::fromHandle(item(id)))->digitCount();
