@@ -158,6 +158,10 @@ LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         tooltip_.fitTool();
         break;
+    case WM_SYSCOLORCHANGE:
+        // High contrast switched on or off, or new colours.
+        invalidate();
+        break;
     case WM_DESTROY: {
         tooltip_.destroy();
         const LRESULT result = defaultProc(message, wParam, lParam);
@@ -170,26 +174,38 @@ LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return defaultProc(message, wParam, lParam);
 }
 
-bool CHyperLink::onReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+bool CHyperLink::onReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message != WM_CTLCOLORSTATIC) {
         return false;
     }
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    SetTextColor(dc, textColour());
-    SetBkMode(dc, TRANSPARENT);
-    // The dialog's background shows through.
-    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    // The parent's own background brush: every repaint covers the last one whole, where text
+    // drawn over old text would thicken its smoothed edges and keep an old colour's fringe.
+    result = DefWindowProcW(GetParent(hwnd()), message, wParam, lParam);
+    SetTextColor(reinterpret_cast<HDC>(wParam),
+                 colourFor(over_, pressed_, visited_, style_, highContrast()));
     return true;
 }
 
-COLORREF CHyperLink::textColour() const {
-    if (over_ && hasStyle(hoverColourStyle)) {
+COLORREF CHyperLink::colourFor(bool over, bool pressed, bool visited, unsigned style,
+                               bool highContrast) {
+    // The contrast theme's own link colour reads on its background; fixed blue does not.
+    if (highContrast) {
+        return GetSysColor(COLOR_HOTLIGHT);
+    }
+    if (over && (style & hoverColourStyle) != 0) {
         return hoverColour;
     }
-    if (pressed_ && !hasStyle(noFocusColourStyle)) {
+    if (pressed && (style & noFocusColourStyle) == 0) {
         return focusedColour;
     }
-    return visited_ ? visitedColour : unvisitedColour;
+    return visited ? visitedColour : unvisitedColour;
+}
+
+bool CHyperLink::highContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 void CHyperLink::autoSize() {
