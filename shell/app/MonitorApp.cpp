@@ -4,6 +4,7 @@
 #include "net/Sockets.h"
 #include "shell/app/BuildStamp.h"
 #include "shell/app/ResourceIds.h"
+#include "shell/framework/TextConversion.h"
 
 #include <commctrl.h>
 #include <objbase.h>
@@ -60,9 +61,8 @@ bool CMonitorApp::initInstance() {
     notifier_.setWindow(monitorWindow_->hwnd());
     monitorWindow_->show(SW_SHOW);
 
-    char tooltip[64];
     tray_.create(monitorWindow_->hwnd(), WM_TRAY_NOTIFY,
-                 loadString(IDS_PRODUCT_NAME, tooltip, sizeof tooltip), IDI_APPLICATION_ICON,
+                 wideToUtf8(loadString(IDS_PRODUCT_NAME)).c_str(), IDI_APPLICATION_ICON,
                  trayIconId);
     return true;
 }
@@ -85,8 +85,7 @@ int CMonitorApp::exitInstance(int exitCode) {
 }
 
 void CMonitorApp::fail(int messageId) {
-    char text[128];
-    messageBox(nullptr, loadString(messageId, text, sizeof text), MB_OK | MB_ICONSTOP);
+    messageBox(nullptr, wideToUtf8(loadString(messageId)).c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void CMonitorApp::exit() {

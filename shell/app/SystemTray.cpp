@@ -9,7 +9,7 @@ namespace kestrum {
 
 namespace {
 
-constexpr const char* trayWindowClass = "KestrumTrayWindow";
+constexpr const wchar_t* trayWindowClass = L"KestrumTrayWindow";
 // Windows 11's first build.
 constexpr DWORD firstBuildOfWindows11 = 22000;
 
@@ -39,7 +39,7 @@ CSystemTray::~CSystemTray() {
 }
 
 UINT CSystemTray::taskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
 }
 
@@ -59,15 +59,15 @@ bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* to
     if (!enabled_) {
         return false;
     }
-    WNDCLASSA windowClass{};
+    WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = trayWindowClass;
-    RegisterClassA(&windowClass); // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, trayWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+    RegisterClassW(&windowClass); // fails harmlessly when already registered
+    window_ = CreateWindowExW(0, trayWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
     if (window_ != nullptr) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         // Run elevated, the program would otherwise never hear from a new Explorer.
         ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     }
@@ -262,9 +262,9 @@ void CSystemTray::onDpiChanged(UINT dpi) {
 }
 
 LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* tray = reinterpret_cast<CSystemTray*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* tray = reinterpret_cast<CSystemTray*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (tray == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     if (message == taskbarCreatedMessage()) {
         tray->onTaskbarCreated();
@@ -272,7 +272,7 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
     }
     switch (message) {
     case WM_SETTINGCHANGE: {
-        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
         if (wParam == SPI_SETWORKAREA) {
             tray->onWorkAreaChanged();
         }
@@ -290,7 +290,7 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
     default:
         break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace kestrum

@@ -16,4 +16,16 @@ std::wstring utf8ToWide(const char* text) {
     return wide;
 }
 
+std::string wideToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int count =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), count, nullptr, nullptr);
+    return utf8;
+}
+
 } // namespace kestrum

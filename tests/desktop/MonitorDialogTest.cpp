@@ -285,6 +285,21 @@ TEST_F(MonitorDialogTest, EnterAppliesAndEscapeIsIgnored) {
     }
 }
 
+// Characters typed into the window reach it whole through the message loop, whatever the
+// system's code page; Apply then reads them as the user typed them.
+TEST_F(MonitorDialogTest, TypedCharactersOutsideTheCodePageArriveWhole) {
+    SetWindowTextW(item(IDC_SCALE_EDIT), L"");
+    SetFocus(item(IDC_SCALE_EDIT));
+    for (const wchar_t typed : {L'\uFF11', L'\u65E5'}) { // a full-width one, a CJK character
+        PostMessageW(item(IDC_SCALE_EDIT), WM_CHAR, typed, 1);
+    }
+    app_.pump();
+    EXPECT_EQ(wideText(IDC_SCALE_EDIT), L"\uFF11\u65E5");
+    pressApply();
+    EXPECT_EQ(app_.messages, std::vector<std::string>{positiveIntegerMessage});
+    EXPECT_EQ(window_->graphScale(), 30u);
+}
+
 TEST_F(MonitorDialogTest, OkCancelAndCloseLeaveTheProgramRunning) {
     SendMessageA(window_->hwnd(), WM_COMMAND, IDOK, 0);
     SendMessageA(window_->hwnd(), WM_COMMAND, IDCANCEL, 0);
