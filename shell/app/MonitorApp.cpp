@@ -11,9 +11,10 @@
 
 namespace kestrum {
 
-CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell)
-    : CApplication(IDS_PRODUCT_NAME), monitor_(refreshPeriod_, notifier_),
-      buildStamp_(kestrum::buildStamp(buildDate)), tray_(trayShell), owner_(*this) {}
+CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell, const wchar_t* instanceName)
+    : CApplication(IDS_PRODUCT_NAME), instanceName_(instanceName),
+      monitor_(refreshPeriod_, notifier_), buildStamp_(kestrum::buildStamp(buildDate)),
+      tray_(trayShell), owner_(*this) {}
 
 CMonitorApp::~CMonitorApp() {
     // Not virtual here: the monitor must be stopped before it is destroyed.
@@ -89,6 +90,7 @@ void CMonitorApp::fail(int messageId) {
 }
 
 void CMonitorApp::exit() {
+    exiting_ = true;
     // The program disappears at once; the monitor then stops within a moment.
     if (monitorWindow_ != nullptr) {
         monitorWindow_->show(SW_HIDE);
@@ -100,6 +102,14 @@ void CMonitorApp::exit() {
         monitorStarted_ = false;
     }
     PostQuitMessage(0);
+}
+
+bool CMonitorApp::openWindow() {
+    if (exiting_ || monitorWindow_ == nullptr) {
+        return false;
+    }
+    monitorWindow_->open();
+    return true;
 }
 
 bool CMonitorApp::startSockets() {
