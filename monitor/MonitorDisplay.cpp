@@ -1,17 +1,8 @@
 #include "monitor/MonitorDisplay.h"
 
-#include <cstdio>
-
 namespace kestrum {
 
 namespace {
-
-// The tray keeps at most the capacity less its NUL.
-String statusTooltip(const String& status) {
-    const int length = status.length();
-    constexpr int limit = MonitorDisplay::tooltipCapacity - 1;
-    return length <= limit ? status : String(status.c_str(), limit);
-}
 
 void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     if (history.empty()) {
@@ -32,8 +23,9 @@ void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
 
 } // namespace
 
-MonitorDisplay::MonitorDisplay(int historyLength)
-    : receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
+MonitorDisplay::MonitorDisplay(int historyLength, TrayTooltip tooltip)
+    : tooltip_(tooltip),
+      receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
       sentHistory_(receivedHistory_.size(), 0) {}
 
 void MonitorDisplay::resizeHistories(int length) {
@@ -48,8 +40,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
-    const String hint = counterHint(snapshot, now);
-    const String status = snapshot.statusText + hint;
+    const char* hint = counterHint(snapshot, now);
     DisplayUpdate result;
     result.statusLine = statusLine_ + hint;
     result.receivedDigits = receivedDigits_.count();
@@ -70,7 +61,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         break;
     case TrafficRateMeter::Outcome::FirstSample:
         result.setsTooltip = true;
-        result.tooltip = statusTooltip(status);
+        result.tooltip = tooltip_.status(snapshot.statusText, hint);
         break;
     case TrafficRateMeter::Outcome::Rates:
         shiftIn(receivedHistory_, rates.received);
@@ -82,7 +73,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.receivedDigits = receivedDigits_.show(rates.received);
         result.sentDigits = sentDigits_.show(rates.sent);
         result.setsTooltip = true;
-        result.tooltip = formatTooltip(status, rates.received, rates.sent);
+        result.tooltip = tooltip_.withRates(snapshot.statusText, hint, rates.received, rates.sent);
         break;
     }
     return result;
@@ -116,14 +107,6 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
     const std::uint64_t average = (std::uint64_t{received} + sent) / 2;
     const std::uint64_t level = average * 10 / scale;
     return level < highestLevel ? static_cast<std::uint32_t>(level) : highestLevel;
-}
-
-String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,
-                                     std::uint32_t sent) {
-    char text[tooltipCapacity];
-    std::snprintf(text, sizeof text, "%s\nReceiving (KB/s): %d\n  Sending (KB/s): %d",
-                  status.c_str(), static_cast<int>(received), static_cast<int>(sent));
-    return String(text);
 }
 
 } // namespace kestrum

@@ -4,6 +4,7 @@
 #include "monitor/ReadoutDigits.h"
 #include "monitor/StuckCounterWatch.h"
 #include "monitor/TrafficRateMeter.h"
+#include "monitor/TrayTooltip.h"
 #include "net/String.h"
 
 #include <cstdint>
@@ -32,14 +33,13 @@ struct DisplayUpdate {
 // The window and the console probe draw or print what it computes.
 class MonitorDisplay {
 public:
-    static constexpr int tooltipCapacity = 128; // bytes, the terminating NUL included
     static constexpr const char* initialStatusLine = "Status";
     static constexpr const char* stuckSuffix = " (counters stuck)";
     static constexpr const char* refusedSuffix = " (counters refused)";
     static constexpr std::uint32_t highestLevel = 9;
 
     // Both histories keep this many values, oldest first.
-    explicit MonitorDisplay(int historyLength);
+    explicit MonitorDisplay(int historyLength, TrayTooltip tooltip = TrayTooltip());
 
     // Both histories take a new length (the graphs changed width), keeping their newest values;
     // room gained at the old end holds 0.
@@ -60,13 +60,12 @@ public:
     // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
-    // At most tooltipCapacity - 1 bytes.
-    static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent);
 
 private:
     // The hint added to the gateway's name, or an empty text.
     const char* counterHint(const MonitorSnapshot& snapshot, std::int64_t now);
 
+    TrayTooltip tooltip_;
     TrafficRateMeter meter_;
     StuckCounterWatch stuckWatch_;
     String watchedStatus_;
