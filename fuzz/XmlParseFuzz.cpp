@@ -13,7 +13,7 @@
 namespace {
 
 using kestrum::Device;
-using kestrum::GatewayMonitor;
+using kestrum::findCounterServices;
 using kestrum::String;
 using kestrum::XmlNode;
 
