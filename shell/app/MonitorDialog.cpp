@@ -210,31 +210,45 @@ bool CMonitorDialog::onCommand(int id, int) {
     }
 }
 
-void CMonitorDialog::onTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
-    if (iconId != trayIconId) {
-        return;
-    }
-    switch (LOWORD(mouseMessage)) {
+void CMonitorDialog::onTrayNotify(WPARAM wParam, LPARAM lParam) {
+    const TrayNotification notification = readTrayNotification(wParam, lParam, trayIconId);
+    switch (notification.event) {
     case WM_LBUTTONDBLCLK:
+    case NIN_KEYSELECT:
         open();
         break;
-    case WM_RBUTTONUP:
-        showTrayMenu();
+    case NIN_SELECT:
+        // A single click ends in one too, and opens nothing, as before; Enter on an icon that
+        // the mouse selected does open.
+        if (lastTrayEvent_ != WM_LBUTTONUP) {
+            open();
+        }
+        break;
+    case WM_CONTEXTMENU:
+        showTrayMenu(notification.anchor);
         break;
     default:
         break;
     }
+    if (notification.event != 0) {
+        lastTrayEvent_ = notification.event;
+    }
 }
 
-void CMonitorDialog::showTrayMenu() {
+UINT CMonitorDialog::trayMenuFlags(int menuDropAlignment) {
+    return TPM_RIGHTBUTTON | (menuDropAlignment != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN);
+}
+
+void CMonitorDialog::showTrayMenu(POINT anchor) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     if (menu == nullptr) {
         return;
     }
-    POINT cursor{};
-    GetCursorPos(&cursor);
+    HMENU items = GetSubMenu(menu, 0);
+    SetMenuDefaultItem(items, ID_TRAY_OPEN, FALSE);
     SetForegroundWindow(hwnd());
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    TrackPopupMenu(items, trayMenuFlags(GetSystemMetrics(SM_MENUDROPALIGNMENT)), anchor.x, anchor.y,
+                   0, hwnd(), nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
     DestroyMenu(menu);

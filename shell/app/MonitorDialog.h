@@ -40,6 +40,9 @@ public:
     void open();
 
     std::uint32_t graphScale() const { return graphScale_; }
+    // How the tray menu tracks: with either button, on the side of its anchor that the system's
+    // menu drop alignment (SM_MENUDROPALIGNMENT) names.
+    static UINT trayMenuFlags(int menuDropAlignment);
     CAboutDialog& aboutBox() { return aboutBox_; }
 
 protected:
@@ -48,8 +51,8 @@ protected:
     bool onCommand(int id, int code) override;
 
 private:
-    void onTrayNotify(WPARAM iconId, LPARAM mouseMessage);
-    void showTrayMenu();
+    void onTrayNotify(WPARAM wParam, LPARAM lParam);
+    void showTrayMenu(POINT anchor);
     void applyScale();
     void setApplyGlyph();
     void fitToDpi();
@@ -70,6 +73,7 @@ private:
     CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
+    UINT lastTrayEvent_ = 0;
 };
 
 } // namespace kestrum
