@@ -303,6 +303,9 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
     case WM_DPICHANGED:
         tray->onDpiChanged(LOWORD(wParam));
         return 0;
+    case WM_CLOSE:
+        // Only destroy ends this window: without it a new taskbar would never get the icon back.
+        return 0;
     default:
         break;
     }

@@ -328,6 +328,19 @@ TEST(SystemTray, NewTaskbarGetsTheLatestIconAndTooltip) {
     DeleteObject(info.hbmMask);
 }
 
+// A stray WM_CLOSE (another program's, a tool's) must not take the window that hears of a new
+// taskbar.
+TEST(SystemTray, StrayCloseLeavesTheWindowAndTheTaskbarHandling) {
+    RecordingShell shell;
+    CSystemTray tray(&shell);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    SendMessageA(tray.window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(tray.window()));
+    announceTaskbar(tray);
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(shell.count(NIM_ADD), 2);
+}
+
 // Every refresh sets a level icon: each resource is loaded once and its handle reused, since
 // every new handle the shell sees costs memory under Wine.
 TEST(SystemTray, LevelIconsAreLoadedOnceAndStayAlive) {
