@@ -85,8 +85,12 @@ bool CMonitorDialog::onInitDialog() {
 
     showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
     showUnsigned(hwnd(), IDC_REFRESH_EDIT, application_.refreshPeriod().get());
-    placeNearNotificationArea(hwnd());
+    place();
     return true;
+}
+
+void CMonitorDialog::place() {
+    placementPending_ = !placeNearNotificationArea(hwnd(), trayIconId);
 }
 
 void CMonitorDialog::setApplyGlyph() {
@@ -157,11 +161,22 @@ bool CMonitorDialog::apply() {
 }
 
 void CMonitorDialog::open() {
+    // Where the taskbar was missing at start, or the window's monitor has gone since.
+    if (placementPending_ || offEveryMonitor(hwnd())) {
+        place();
+    }
     show(SW_SHOW);
     SetForegroundWindow(hwnd());
 }
 
 bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    if (message == CSystemTray::taskbarCreatedMessage()) {
+        // The taskbar that was missing at start is there now.
+        if (placementPending_) {
+            place();
+        }
+        return false;
+    }
     switch (message) {
     case WM_MONITOR_UPDATE:
         update();
@@ -182,6 +197,10 @@ bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_DPICHANGED:
         fitToDpi();
         return true;
+    case WM_EXITSIZEMOVE:
+        // Where the user put it, it stays.
+        placementPending_ = false;
+        return false;
     default:
         return false;
     }

@@ -57,6 +57,7 @@ private:
     void setApplyGlyph();
     void fitToDpi();
     void showHistories();
+    void place();
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;
@@ -74,6 +75,8 @@ private:
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
     UINT lastTrayEvent_ = 0;
+    // No taskbar to place the window by yet, and the user has not moved it.
+    bool placementPending_ = false;
 };
 
 } // namespace kestrum

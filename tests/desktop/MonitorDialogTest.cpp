@@ -408,6 +408,20 @@ TEST_F(MonitorDialogTest, TrayNotificationsOpenTheWindowOnlyForOurIcon) {
     EXPECT_TRUE(window_->visible());
 }
 
+// After a monitor was unplugged the window may stand where no monitor is: opening it again
+// brings it back beside the notification area.
+TEST_F(MonitorDialogTest, OpeningAWindowOffEveryMonitorPlacesItAgain) {
+    RECT placed{};
+    GetWindowRect(window_->hwnd(), &placed);
+    SetWindowPos(window_->hwnd(), nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    window_->show(SW_HIDE);
+    trayEvent(window_->hwnd(), WM_LBUTTONDBLCLK);
+    RECT frame{};
+    GetWindowRect(window_->hwnd(), &frame);
+    EXPECT_NE(MonitorFromRect(&frame, MONITOR_DEFAULTTONULL), nullptr);
+    EXPECT_TRUE(EqualRect(&frame, &placed));
+}
+
 // Chooses an item of the tray menu with the keyboard once the menu is up: down moves to the
 // first item, and each further press to the next one (the separator is skipped). Notes where
 // the menu stood and its default item.
