@@ -83,6 +83,9 @@ DesktopLayout readDesktop(HWND iconWindow, UINT iconId) {
                                        : MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY));
     desktop.monitor = monitor.rcMonitor;
     desktop.work = monitor.rcWork;
+    const HWND taskbarWindow = FindWindowW(L"Shell_TrayWnd", nullptr);
+    desktop.rightToLeft = taskbarWindow != nullptr &&
+                          (GetWindowLongPtrW(taskbarWindow, GWL_EXSTYLE) & WS_EX_LAYOUTRTL) != 0;
     NOTIFYICONIDENTIFIER identifier{};
     identifier.cbSize = sizeof identifier;
     identifier.hWnd = iconWindow;
@@ -136,7 +139,8 @@ Placement placeBesideNotificationArea(const DesktopLayout& desktop, SIZE window,
     }
     // Aim past the far corner; within brings the window back to touch it.
     const bool top = desktop.edge == ABE_TOP;
-    const bool left = desktop.edge == ABE_LEFT;
+    const bool left =
+        desktop.edge == ABE_LEFT || (desktop.rightToLeft && desktop.edge != ABE_RIGHT);
     return {within(area, window, left ? area.left : area.right, top ? area.top : area.bottom),
             true};
 }

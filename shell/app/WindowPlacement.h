@@ -17,6 +17,8 @@ struct DesktopLayout {
     bool autoHide = false;
     RECT monitor{}; // the monitor of the taskbar (the primary one without a taskbar)
     RECT work{};    // its work area
+    // A right-to-left taskbar (Arabic, Hebrew) holds the notification area at its left end.
+    bool rightToLeft = false;
 };
 
 // The system's CalculatePopupWindowPosition: the window's rectangle, or nothing when it fails.
@@ -36,8 +38,8 @@ DesktopLayout readDesktop(HWND iconWindow, UINT iconId);
 RECT usableArea(const DesktopLayout& desktop);
 // By the icon: next to it, on the screen's side of the taskbar, kept whole in the work area.
 // Where that fails (no icon rectangle, as under Wine): the corner of the work area beside the
-// notification area, that is the right end of a taskbar at the top or bottom and the bottom end
-// of one at the left or right.
+// notification area, that is the right end (left, right-to-left) of a taskbar at the top or
+// bottom and the bottom end of one at the left or right.
 Placement placeBesideNotificationArea(const DesktopLayout& desktop, SIZE window,
                                       const PopupCalculator& popup);
 // Moves the window there; a move onto a monitor of another DPI changes its size, and it is then

@@ -10,8 +10,9 @@ namespace {
 constexpr RECT screen{0, 0, 1600, 900};
 constexpr SIZE windowSize{300, 250};
 
-DesktopLayout taskbarAt(UINT edge, bool autoHide = false) {
+DesktopLayout taskbarAt(UINT edge, bool autoHide = false, bool rightToLeft = false) {
     DesktopLayout desktop;
+    desktop.rightToLeft = rightToLeft;
     desktop.hasTaskbar = true;
     desktop.edge = edge;
     desktop.autoHide = autoHide;
@@ -80,6 +81,11 @@ TEST(WindowPlacement, CornerBesideTheNotificationAreaByTheTaskbarsEdge) {
         {"top, auto-hidden", taskbarAt(ABE_TOP, true), {1300, 40}, true},
         {"left, auto-hidden", taskbarAt(ABE_LEFT, true), {40, 650}, true},
         {"right, auto-hidden", taskbarAt(ABE_RIGHT, true), {1260, 650}, true},
+        // Right-to-left: the notification area is at the left end of a top or bottom taskbar.
+        {"bottom, right-to-left", taskbarAt(ABE_BOTTOM, false, true), {0, 610}, true},
+        {"top, right-to-left", taskbarAt(ABE_TOP, false, true), {0, 40}, true},
+        {"left, right-to-left", taskbarAt(ABE_LEFT, false, true), {40, 650}, true},
+        {"right, right-to-left", taskbarAt(ABE_RIGHT, false, true), {1260, 650}, true},
         // Not yet at logon: centred for now, never in the screen's corner.
         {"no taskbar", noTaskbar, {650, 325}, false},
     };
