@@ -1,7 +1,8 @@
 // Hands arbitrary datagrams to one discovery pass's answer collection.
 //
-// Input: one byte whose lowest bit chooses the search (set: the gateway search target, clear:
-// any device), then datagrams separated by the byte 0x1E.
+// Input: one byte whose two lowest bits choose the search (0: any device, 1: Internet gateways
+// of any version, 2 and 3: exactly the IGD:1 search target), then datagrams separated by the
+// byte 0x1E.
 
 #include "upnp/SsdpDiscovery.h"
 
@@ -22,7 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 1) {
         return 0;
     }
-    SsdpAnswers answers((data[0] & 1) != 0 ? gatewayTarget : nullptr);
+    const int search = data[0] & 3;
+    SsdpAnswers answers(search == 0   ? SsdpTarget(nullptr)
+                        : search == 1 ? SsdpTarget::internetGateway()
+                                      : SsdpTarget(gatewayTarget));
     const char* at = reinterpret_cast<const char*>(data + 1);
     const char* end = reinterpret_cast<const char*>(data + size);
     while (at < end) {

@@ -2,12 +2,13 @@
 
 #include "http/HttpMessage.h"
 #include "monitor/CounterPoller.h"
+#include "monitor/GatewayFinder.h"
 #include "net/Allocation.h"
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "upnp/Device.h"
+#include "upnp/DeviceType.h"
 #include "upnp/Service.h"
-#include "upnp/SsdpDiscovery.h"
 
 #include <cstdio>
 #include <memory>
@@ -19,30 +20,6 @@ namespace {
 constexpr const char* wanDevicePrefix = "urn:schemas-upnp-org:device:WANDevice:";
 constexpr const char* commonInterfacePrefix =
     "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
-
-// A type of the family prefix in any version of 1 or more: gateways announce newer versions of
-// the WAN device that still carry the same counters.
-bool isTypeOfFamily(const String& type, const char* prefix) {
-    if (!type.startsWith(prefix)) {
-        return false;
-    }
-    const String version = type.substring(String(prefix).length());
-    bool nonZero = false;
-    for (int i = 0; i < version.length(); ++i) {
-        if (version[i] < '0' || version[i] > '9') {
-            return false;
-        }
-        nonZero = nonZero || version[i] != '0';
-    }
-    return nonZero;
-}
-
-void deleteDevices(PointerList<Device>& devices) {
-    for (Device* device : devices) {
-        delete device;
-    }
-    devices.clear();
-}
 
 } // namespace
 
@@ -131,35 +108,49 @@ void GatewayMonitor::discoveryPhase() {
     releaseGateway();
     setStatusText(lookingText);
     notifier_.postUpdate();
+    // The hint is due once the search has gone unanswered this long; each answer puts it off.
+    std::int64_t hintDue = steadyMilliseconds() + hintDelay_;
+    bool hinting = false;
     while (mode_.load() == Mode::Searching) {
         if (stopRequested()) {
             throw ThreadStopException();
         }
-        PointerList<Device> devices;
-        bool connected = false;
+        std::int64_t deadline = steadyMilliseconds() + std::int64_t{discoverySeconds_} * 1000;
+        if (!hinting && hintDue < deadline) {
+            deadline = hintDue;
+        }
+        DiscoveryOutcome outcome = DiscoveryOutcome::NoAnswer;
         try {
-            discover(searchTarget, devices, discoverySeconds_, exchangeTimeout_);
-            connected = adoptFirstGateway(devices);
-            if (connected) {
+            outcome = findGateway(
+                namedGateway_, deadline, exchangeTimeout_,
+                [this](std::unique_ptr<Device>& device) { return adoptGateway(device); });
+            if (outcome == DiscoveryOutcome::Taken) {
                 // Before the pollers, so that no update pairs their counters with the search.
                 setStatusText(gatewayStatus(*gateway_));
                 startPollers();
+                mode_.store(Mode::Connected);
+                return;
             }
         } catch (const ThreadStopException&) {
-            deleteDevices(devices);
             throw;
         } catch (const Exception&) {
             // One odd device or a network hiccup must not end the monitor: try again later.
-            deleteDevices(devices);
             releaseGateway();
-            setStatusText(lookingText);
-            connected = false;
+            setStatusText(hinting ? noAnswerText : lookingText);
         }
-        if (!connected) {
-            WorkerThread::sleep(refreshPeriod());
-            continue;
+        if (outcome != DiscoveryOutcome::NoAnswer) {
+            hintDue = steadyMilliseconds() + hintDelay_;
+            if (hinting) {
+                hinting = false;
+                setStatusText(lookingText);
+                notifier_.postUpdate();
+            }
+        } else if (!hinting && steadyMilliseconds() >= hintDue) {
+            hinting = true;
+            setStatusText(noAnswerText);
+            notifier_.postUpdate();
         }
-        mode_.store(Mode::Connected);
+        WorkerThread::sleep(refreshPeriod());
     }
 }
 
@@ -179,21 +170,14 @@ String GatewayMonitor::gatewayStatus(const Device& gateway) {
     return address;
 }
 
-bool GatewayMonitor::adoptFirstGateway(PointerList<Device>& devices) {
-    for (Device*& device : devices) {
-        if (device == nullptr) {
-            continue;
-        }
-        Service* service = findCommonInterfaceService(*device);
-        if (service != nullptr) {
-            gateway_ = device;
-            commonInterfaceService_ = service;
-            device = nullptr;
-            break;
-        }
+bool GatewayMonitor::adoptGateway(std::unique_ptr<Device>& device) {
+    Service* service = findCommonInterfaceService(*device);
+    if (service == nullptr) {
+        return false;
     }
-    deleteDevices(devices);
-    return gateway_ != nullptr;
+    gateway_ = device.release();
+    commonInterfaceService_ = service;
+    return true;
 }
 
 void GatewayMonitor::startPollers() {

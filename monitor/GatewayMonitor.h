@@ -3,6 +3,7 @@
 #include "http/HttpClient.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/RefreshPeriod.h"
+#include "monitor/StartOptions.h"
 #include "monitor/UpdateNotifier.h"
 #include "monitor/WorkerThread.h"
 #include "net/GrowableArray.h"
@@ -10,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
 namespace kestrum {
@@ -27,9 +29,10 @@ public:
     enum class Counter { Received, Sent };
 
     static constexpr const char* lookingText = "Looking for an UPnP gateway...";
-    static constexpr const char* searchTarget =
-        "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
+    // Shown while the search has gone unanswered for hintDelay; it fits the status line.
+    static constexpr const char* noAnswerText = "No answer: is UPnP on in the router?";
     static constexpr int defaultDiscoverySeconds = 5;
+    static constexpr std::int64_t defaultHintDelay = 30'000;
     static constexpr std::int64_t defaultGatewayTimeout = 30'000;
 
     GatewayMonitor(const RefreshPeriod& refreshPeriod, UpdateNotifier& notifier);
@@ -39,6 +42,9 @@ public:
     // Adjustments for tests, made before start: the listening time of a discovery attempt, and
     // how long both counters must fail before the gateway is given up.
     void setDiscoverySeconds(int seconds) { discoverySeconds_ = seconds; }
+    void setHintDelay(std::int64_t milliseconds) { hintDelay_ = milliseconds; }
+    // Where the user said the gateway is, before start; by default it is searched for.
+    void setNamedGateway(const NamedGateway& gateway) { namedGateway_ = gateway; }
     void setGatewayTimeout(std::int64_t milliseconds) { gatewayTimeout_ = milliseconds; }
     // Seconds for each description load and each counter reading.
     void setExchangeTimeout(int seconds) { exchangeTimeout_ = seconds; }
@@ -69,7 +75,7 @@ protected:
 
 private:
     void discoveryPhase();
-    bool adoptFirstGateway(PointerList<Device>& devices);
+    bool adoptGateway(std::unique_ptr<Device>& device);
     void startPollers();
     void watchPhase();
     bool gatewayLost() const;
@@ -79,6 +85,8 @@ private:
     const RefreshPeriod& refreshPeriod_;
     UpdateNotifier& notifier_;
     int discoverySeconds_ = defaultDiscoverySeconds;
+    std::int64_t hintDelay_ = defaultHintDelay;
+    NamedGateway namedGateway_;
     std::int64_t gatewayTimeout_ = defaultGatewayTimeout;
     int exchangeTimeout_ = HttpClient::defaultExchangeTimeout;
 

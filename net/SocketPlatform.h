@@ -67,12 +67,23 @@ bool setNonBlocking(SocketHandle handle, bool nonBlocking);
 // waitMilliseconds is -1 (no limit) or 0 and more. A write wait also ends when the socket has an
 // error pending, so that a failed connect is noticed rather than waited out.
 WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds);
+// The same read wait on up to maxWaitedSockets sockets; ready becomes the index of one that is
+// ready.
+constexpr int maxWaitedSockets = 8;
+WaitResult waitForAnyReadable(std::span<const SocketHandle> handles, int waitMilliseconds,
+                              int& ready);
 // -1 on failure, otherwise the count sent; `to` is null on a connected socket.
 int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to);
 // -1 on failure, otherwise the count received; `from` is null on a connected socket.
 int receiveSome(SocketHandle handle, void* buffer, int size, SocketAddress* from);
 bool connect(SocketHandle handle, const SocketAddress& to);
 bool setMulticastTtl(SocketHandle handle, int ttl);
+// Addresses in network order; an interface is named by its IPv4 address, 0 for the system's
+// choice.
+bool setMulticastInterface(SocketHandle handle, std::uint32_t interfaceAddress);
+bool joinMulticastGroup(SocketHandle handle, std::uint32_t group, std::uint32_t interfaceAddress);
+bool setReuseAddress(SocketHandle handle);
+bool bind(SocketHandle handle, const SocketAddress& address);
 // The code of the last failed call on this thread.
 int lastErrorCode();
 // The code a non-blocking connect left on the socket: 0 when it succeeded, -1 when it cannot be

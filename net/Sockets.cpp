@@ -68,7 +68,9 @@ int effectiveWait(int waitMilliseconds) {
 // slice at once, so a prompt peer never sees the slices.
 constexpr int stopSliceMilliseconds = 100;
 
-sp::WaitResult waitWatchingStop(SocketHandle handle, bool write, int waitMilliseconds) {
+// waitSlice(milliseconds) is one wait of the platform, -1 meaning no limit.
+template <typename Wait>
+sp::WaitResult waitWatchingStop(int waitMilliseconds, const Wait& waitSlice) {
     const bool bounded = waitMilliseconds != waitForever;
     const std::int64_t deadline = steadyMilliseconds() + effectiveWait(waitMilliseconds);
     for (;;) {
@@ -82,11 +84,16 @@ sp::WaitResult waitWatchingStop(SocketHandle handle, bool write, int waitMillise
             last = left <= stopSliceMilliseconds;
             slice = last ? static_cast<int>(left > 0 ? left : 0) : stopSliceMilliseconds;
         }
-        const sp::WaitResult result = sp::waitFor(handle, write, slice);
+        const sp::WaitResult result = waitSlice(slice);
         if (result != sp::WaitResult::TimedOut || last) {
             return result;
         }
     }
+}
+
+sp::WaitResult waitWatchingStop(SocketHandle handle, bool write, int waitMilliseconds) {
+    return waitWatchingStop(
+        waitMilliseconds, [handle, write](int slice) { return sp::waitFor(handle, write, slice); });
 }
 
 // Ready and ErrorPending: the next call on the socket tells which.
@@ -163,33 +170,6 @@ int receiveOnce(SocketHandle handle, SocketAddress* from, void* buffer, int size
     return received;
 }
 
-// Four decimal numbers of 0 ... 255 without leading zeros; anything else (octal or hexadecimal
-// parts, fewer parts, names) is the platform lookup's.
-bool parseDottedQuad(const char* text, std::uint32_t& addressNetworkOrder) {
-    unsigned char parts[4];
-    const char* p = text;
-    for (int part = 0; part < 4; ++part) {
-        if (part > 0 && *p++ != '.') {
-            return false;
-        }
-        const char* first = p;
-        unsigned value = 0;
-        while (*p >= '0' && *p <= '9' && p - first < 3) {
-            value = value * 10 + static_cast<unsigned>(*p++ - '0');
-        }
-        const auto digits = p - first;
-        if (digits == 0 || value > 255 || (digits > 1 && *first == '0')) {
-            return false;
-        }
-        parts[part] = static_cast<unsigned char>(value);
-    }
-    if (*p != '\0') {
-        return false;
-    }
-    std::memcpy(&addressNetworkOrder, parts, sizeof parts);
-    return true;
-}
-
 } // namespace
 
 SocketAddress::SocketAddress() : family_(familyInet), port_(0), address_(0) {
@@ -237,6 +217,31 @@ void closeSocket(SocketHandle handle) {
     }
 }
 
+bool parseDottedQuad(const char* text, std::uint32_t& addressNetworkOrder) {
+    unsigned char parts[4];
+    const char* p = text;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && *p++ != '.') {
+            return false;
+        }
+        const char* first = p;
+        unsigned value = 0;
+        while (*p >= '0' && *p <= '9' && p - first < 3) {
+            value = value * 10 + static_cast<unsigned>(*p++ - '0');
+        }
+        const auto digits = p - first;
+        if (digits == 0 || value > 255 || (digits > 1 && *first == '0')) {
+            return false;
+        }
+        parts[part] = static_cast<unsigned char>(value);
+    }
+    if (*p != '\0') {
+        return false;
+    }
+    std::memcpy(&addressNetworkOrder, parts, sizeof parts);
+    return true;
+}
+
 std::uint32_t resolveHost(const char* name) {
     std::uint32_t address = 0;
     if (name == nullptr || *name == '\0') {
@@ -264,6 +269,16 @@ bool waitWritable(SocketHandle handle, int waitMilliseconds) {
 
 bool waitReadable(SocketHandle handle, int waitMilliseconds) {
     return waitReady(handle, false, waitMilliseconds);
+}
+
+int waitReadableAny(std::span<const SocketHandle> handles, int waitMilliseconds) {
+    int ready = -1;
+    const sp::WaitResult result = waitWatchingStop(
+        waitMilliseconds, [&](int slice) { return sp::waitForAnyReadable(handles, slice, ready); });
+    if (result == sp::WaitResult::Failed) {
+        throw SocketException();
+    }
+    return result == sp::WaitResult::TimedOut ? -1 : ready;
 }
 
 int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds) {
@@ -333,6 +348,32 @@ void DatagramSocket::open() {
 
 void DatagramSocket::setMulticastTtl(int ttl) {
     if (!sp::setMulticastTtl(handle, ttl)) {
+        throw SocketException();
+    }
+}
+
+void DatagramSocket::setMulticastInterface(std::uint32_t interfaceAddress) {
+    if (!sp::setMulticastInterface(handle, interfaceAddress)) {
+        throw SocketException();
+    }
+}
+
+void DatagramSocket::bindShared(int port) {
+    SocketAddress any;
+    any.set(nullptr, port);
+    if (!sp::setReuseAddress(handle)) {
+        throw SocketException();
+    }
+    if (!sp::bind(handle, any)) {
+        if (lastError() == SocketError::AddressInUse) {
+            throw BindException();
+        }
+        throw SocketException();
+    }
+}
+
+void DatagramSocket::joinGroup(std::uint32_t group, std::uint32_t interfaceAddress) {
+    if (!sp::joinMulticastGroup(handle, group, interfaceAddress)) {
         throw SocketException();
     }
 }

@@ -3,6 +3,7 @@
 #include "net/Exception.h"
 
 #include <cstdint>
+#include <span>
 
 namespace kestrum {
 
@@ -57,12 +58,17 @@ void closeSocket(SocketHandle handle);
 // Accepts host names and dotted quads (read without a lookup); returns the first IPv4 address in
 // network order. A null or empty name throws UnknownHostException.
 std::uint32_t resolveHost(const char* name);
+// Four decimal numbers of 0 ... 255 without leading zeros and nothing else; false for anything
+// else (names, octal or hexadecimal parts, fewer parts).
+bool parseDottedQuad(const char* text, std::uint32_t& addressNetworkOrder);
 // A socket switched to blocking makes the operations below block in the system, where no stop
 // request and no limit reaches them.
 void setBlocking(SocketHandle handle, bool blocking);
 // Both are also true when the socket has an error pending (the next call on it reports the error).
 bool waitWritable(SocketHandle handle, int waitMilliseconds);
 bool waitReadable(SocketHandle handle, int waitMilliseconds);
+// The index of one of at most eight sockets that can be read, or -1 when the wait ran out.
+int waitReadableAny(std::span<const SocketHandle> handles, int waitMilliseconds);
 // A length of 0 or less sends nothing and returns 0. The wait bounds the whole send: a peer that
 // does not read it all within the wait makes it throw TimeoutException.
 int sendAll(SocketHandle handle, const void* data, int length, int waitMilliseconds = waitForever);
@@ -112,6 +118,14 @@ public:
 
     void open();
     void setMulticastTtl(int ttl);
+    // Multicast leaves through the interface with this IPv4 address (network order).
+    void setMulticastInterface(std::uint32_t interfaceAddress);
+    // Binds to port on every local address, sharing it with the sockets that allow sharing.
+    // A port held without sharing throws BindException (or SocketException).
+    void bindShared(int port);
+    // Receives the group's datagrams arriving on the interface with this address (0: the one the
+    // system's routes choose).
+    void joinGroup(std::uint32_t group, std::uint32_t interfaceAddress);
     void close();
 
     SocketHandle handle = 0;

@@ -84,34 +84,68 @@ bool setNonBlocking(SocketHandle handle, bool nonBlocking) {
     return ::ioctl(fd(handle), FIONBIO, &flag) == 0;
 }
 
-WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
+namespace {
+
+// poll, resumed after a signal with what is left of the wait: the count ready, 0 when the wait
+// ran out, -1 on failure.
+int pollResumed(pollfd* entries, nfds_t count, int waitMilliseconds) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(waitMilliseconds);
-    pollfd entry{};
-    entry.fd = fd(handle);
-    // Errors and hang-ups are always reported and count as ready: the next call reports them.
-    entry.events = write ? POLLOUT : POLLIN;
     int timeout = waitMilliseconds;
     for (;;) {
-        int ready = ::poll(&entry, 1, timeout);
-        if (ready > 0) {
-            if ((entry.revents & POLLNVAL) != 0) {
-                return WaitResult::Failed;
-            }
-            const bool broken = (entry.revents & (POLLERR | POLLHUP)) != 0;
-            return write && broken ? WaitResult::ErrorPending : WaitResult::Ready;
-        }
-        if (ready == 0) {
-            return WaitResult::TimedOut;
-        }
-        if (errno != EINTR) {
-            return WaitResult::Failed;
+        const int ready = ::poll(entries, count, timeout);
+        if (ready >= 0 || errno != EINTR) {
+            return ready;
         }
         if (waitMilliseconds >= 0) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
             timeout = left.count() > 0 ? static_cast<int>(left.count()) : 0;
         }
     }
+}
+
+} // namespace
+
+WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
+    pollfd entry{};
+    entry.fd = fd(handle);
+    // Errors and hang-ups are always reported and count as ready: the next call reports them.
+    entry.events = write ? POLLOUT : POLLIN;
+    const int ready = pollResumed(&entry, 1, waitMilliseconds);
+    if (ready < 0 || (ready > 0 && (entry.revents & POLLNVAL) != 0)) {
+        return WaitResult::Failed;
+    }
+    if (ready == 0) {
+        return WaitResult::TimedOut;
+    }
+    const bool broken = (entry.revents & (POLLERR | POLLHUP)) != 0;
+    return write && broken ? WaitResult::ErrorPending : WaitResult::Ready;
+}
+
+WaitResult waitForAnyReadable(std::span<const SocketHandle> handles, int waitMilliseconds,
+                              int& ready) {
+    pollfd entries[maxWaitedSockets]{};
+    if (handles.size() > maxWaitedSockets) {
+        return WaitResult::Failed;
+    }
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        entries[i].fd = fd(handles[i]);
+        entries[i].events = POLLIN;
+    }
+    const int count = pollResumed(entries, handles.size(), waitMilliseconds);
+    if (count < 0) {
+        return WaitResult::Failed;
+    }
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        if ((entries[i].revents & POLLNVAL) != 0) {
+            return WaitResult::Failed;
+        }
+        if (entries[i].revents != 0) {
+            ready = static_cast<int>(i);
+            return WaitResult::Ready;
+        }
+    }
+    return WaitResult::TimedOut;
 }
 
 int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to) {
@@ -164,6 +198,30 @@ bool connect(SocketHandle handle, const SocketAddress& to) {
 
 bool setMulticastTtl(SocketHandle handle, int ttl) {
     return ::setsockopt(fd(handle), IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl) == 0;
+}
+
+bool setMulticastInterface(SocketHandle handle, std::uint32_t interfaceAddress) {
+    in_addr address{};
+    address.s_addr = interfaceAddress;
+    return ::setsockopt(fd(handle), IPPROTO_IP, IP_MULTICAST_IF, &address, sizeof address) == 0;
+}
+
+bool joinMulticastGroup(SocketHandle handle, std::uint32_t group, std::uint32_t interfaceAddress) {
+    ip_mreq membership{};
+    membership.imr_multiaddr.s_addr = group;
+    membership.imr_interface.s_addr = interfaceAddress;
+    return ::setsockopt(fd(handle), IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership,
+                        sizeof membership) == 0;
+}
+
+bool setReuseAddress(SocketHandle handle) {
+    const int on = 1;
+    return ::setsockopt(fd(handle), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
+}
+
+bool bind(SocketHandle handle, const SocketAddress& address) {
+    const auto native = toNative<sockaddr_in>(address);
+    return ::bind(fd(handle), reinterpret_cast<const sockaddr*>(&native), sizeof native) == 0;
 }
 
 int lastErrorCode() {

@@ -99,6 +99,33 @@ WaitResult waitFor(SocketHandle handle, bool write, int waitMilliseconds) {
     return write && failed.fd_count != 0 ? WaitResult::ErrorPending : WaitResult::Ready;
 }
 
+WaitResult waitForAnyReadable(std::span<const SocketHandle> handles, int waitMilliseconds,
+                              int& ready) {
+    if (handles.size() > maxWaitedSockets) {
+        return WaitResult::Failed;
+    }
+    fd_set readable;
+    readable.fd_count = 0;
+    for (const SocketHandle handle : handles) {
+        readable.fd_array[readable.fd_count++] = native(handle);
+    }
+    timeval limit{};
+    limit.tv_sec = waitMilliseconds / 1000;
+    limit.tv_usec = (waitMilliseconds % 1000) * 1000;
+    const int count =
+        ::select(0, &readable, nullptr, nullptr, waitMilliseconds < 0 ? nullptr : &limit);
+    if (count == SOCKET_ERROR) {
+        return WaitResult::Failed;
+    }
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        if (count > 0 && FD_ISSET(native(handles[i]), &readable)) {
+            ready = static_cast<int>(i);
+            return WaitResult::Ready;
+        }
+    }
+    return WaitResult::TimedOut;
+}
+
 int sendSome(SocketHandle handle, const void* data, int length, const SocketAddress* to) {
     const char* bytes = static_cast<const char*>(data);
     if (to == nullptr) {
@@ -134,6 +161,35 @@ bool connect(SocketHandle handle, const SocketAddress& to) {
 bool setMulticastTtl(SocketHandle handle, int ttl) {
     return ::setsockopt(native(handle), IPPROTO_IP, IP_MULTICAST_TTL,
                         reinterpret_cast<const char*>(&ttl), sizeof ttl) == 0;
+}
+
+bool setMulticastInterface(SocketHandle handle, std::uint32_t interfaceAddress) {
+    // A DWORD holding the address in network order, as the Winsock documentation describes it.
+    const DWORD address = interfaceAddress;
+    return ::setsockopt(native(handle), IPPROTO_IP, IP_MULTICAST_IF,
+                        reinterpret_cast<const char*>(&address), sizeof address) == 0;
+}
+
+bool joinMulticastGroup(SocketHandle handle, std::uint32_t group, std::uint32_t interfaceAddress) {
+    ip_mreq membership{};
+    std::memcpy(&membership.imr_multiaddr, &group, sizeof group);
+    std::memcpy(&membership.imr_interface, &interfaceAddress, sizeof interfaceAddress);
+    return ::setsockopt(native(handle), IPPROTO_IP, IP_ADD_MEMBERSHIP,
+                        reinterpret_cast<const char*>(&membership), sizeof membership) == 0;
+}
+
+// Windows lets a socket with SO_REUSEADDR share a port with sockets that allow it. A socket bound
+// with SO_EXCLUSIVEADDRUSE, or (since Windows Server 2003) one of another account that did not
+// allow sharing, makes the bind fail (WSAEACCES or WSAEADDRINUSE): the port is not ours to share.
+bool setReuseAddress(SocketHandle handle) {
+    const BOOL on = TRUE;
+    return ::setsockopt(native(handle), SOL_SOCKET, SO_REUSEADDR,
+                        reinterpret_cast<const char*>(&on), sizeof on) == 0;
+}
+
+bool bind(SocketHandle handle, const SocketAddress& address) {
+    const auto bound = toNative<sockaddr_in>(address);
+    return ::bind(native(handle), reinterpret_cast<const sockaddr*>(&bound), sizeof bound) == 0;
 }
 
 int lastErrorCode() {

@@ -120,6 +120,9 @@ if step "build windows" build_preset windows; then
 fi
 # Run, not passed over: a missing or non-executable script fails its step.
 step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
+step "end to end, discovery on every kind of network" \
+    tests/e2e/discovery.sh "$root/build/linux" "$root/build/windows" \
+    "$root/build/windows/e2e-screenshots"
 step "end to end, the window (build/windows/e2e-screenshots/*.png)" \
     tests/e2e/gui.sh "$root/build/windows" "$root/build/windows/e2e-screenshots"
 step "soak, 3 minutes (build/windows/soak/*.log)" tests/e2e/soak.sh 3 "$root/build/windows"

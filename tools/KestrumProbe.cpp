@@ -56,6 +56,7 @@ int probe(const ProbeOptions& options) {
     RefreshPeriod refreshPeriod(options.refresh);
     UpdateQueue updates;
     GatewayMonitor monitor(refreshPeriod, updates);
+    monitor.setNamedGateway(options.start.gateway);
     MonitorDisplay display(historyLength);
     try {
         monitor.initialize();
@@ -107,7 +108,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.help) {
-        std::fputs(probeUsage, stdout);
+        std::fputs(probeUsage().c_str(), stdout);
         return 0;
     }
     std::signal(SIGINT, onStopSignal);

@@ -6,11 +6,16 @@
 
 namespace kestrum {
 
-const char* const probeUsage =
-    "usage: kestrum-probe [--refresh MS] [--scale KBPS] [--updates N]\n"
-    "  --refresh MS   refresh period, 100 to 10000 milliseconds (default 500)\n"
-    "  --scale KBPS   graph scale, 1 to 1000000 thousand bytes per second (default 30)\n"
-    "  --updates N    exit after N updates with rates (default: run until interrupted)\n";
+std::string probeUsage() {
+    return std::string(
+               "usage: kestrum-probe [--refresh MS] [--scale KBPS] [--updates N] "
+               "[--gateway ADDRESS|URL]\n"
+               "  --refresh MS   refresh period, 100 to 10000 milliseconds (default 500)\n"
+               "  --scale KBPS   graph scale, 1 to 1000000 thousand bytes per second (default 30)\n"
+               "  --updates N    exit after N updates with rates (default: run until "
+               "interrupted)\n") +
+           startOptionsUsage;
+}
 
 namespace {
 
@@ -61,6 +66,14 @@ bool setNumber(const NumericOption& option, const char* text, ProbeOptions& opti
 bool parseProbeOptions(int argc, const char* const* argv, ProbeOptions& options,
                        std::string& error) {
     for (int i = 1; i < argc; ++i) {
+        switch (readStartOption(argc, argv, i, options.start, error)) {
+        case OptionRead::Taken:
+            continue;
+        case OptionRead::Bad:
+            return false;
+        case OptionRead::NotShared:
+            break;
+        }
         const std::string argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             options.help = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/StartOptions.h"
+
 #include <cstdint>
 #include <string>
 
@@ -10,12 +12,14 @@ struct ProbeOptions {
     std::uint32_t scale = 30;    // thousands of bytes per second
     std::uint32_t updates = 0;   // updates with rates before exiting; 0 runs until stopped
     bool help = false;
+    StartOptions start; // the options kestrum.exe takes too
 };
 
 // Reads the command line; on failure error holds one line saying what is wrong.
 bool parseProbeOptions(int argc, const char* const* argv, ProbeOptions& options,
                        std::string& error);
 
-extern const char* const probeUsage;
+// The usage text, with the shared options.
+std::string probeUsage();
 
 } // namespace kestrum

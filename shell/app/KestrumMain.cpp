@@ -1,12 +1,20 @@
 // kestrum.exe: the gateway traffic monitor in the notification area.
 
+#include "shell/app/CommandLine.h"
 #include "shell/app/MonitorApp.h"
 
 #include <windows.h>
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    kestrum::StartOptions options;
+    std::string error;
+    if (!kestrum::parseCommandLine(GetCommandLineW(), options, error)) {
+        kestrum::showCommandLineError(error);
+        return 2;
+    }
     // The compiler's date, or SOURCE_DATE_EPOCH's when set, so that builds are
     // reproducible.
     kestrum::CMonitorApp application(__DATE__);
+    application.setNamedGateway(options.gateway);
     return application.run();
 }

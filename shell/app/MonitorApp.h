@@ -25,6 +25,8 @@ public:
     ~CMonitorApp() override;
 
     RefreshPeriod& refreshPeriod() { return refreshPeriod_; }
+    // Where the user said the gateway is, before run.
+    void setNamedGateway(const NamedGateway& gateway) { monitor_.setNamedGateway(gateway); }
     const String& buildStamp() const { return buildStamp_; }
     CSystemTray& tray() { return tray_; }
     CHiddenOwnerDialog& hiddenOwner() { return owner_; }

@@ -2,8 +2,9 @@
 #   cmake -DPROGRAM=kestrum.exe -DOBJDUMP=x86_64-w64-mingw32-objdump -P CheckProgram.cmake
 cmake_minimum_required(VERSION 3.25)
 set(limit 1048576)
-set(system_dlls ADVAPI32.DLL COMCTL32.DLL GDI32.DLL KERNEL32.DLL MSVCRT.DLL SHELL32.DLL
-    OLE32.DLL USER32.DLL WS2_32.DLL)
+# IPHLPAPI.DLL: the network adapters and routes that discovery searches.
+set(system_dlls ADVAPI32.DLL COMCTL32.DLL GDI32.DLL IPHLPAPI.DLL KERNEL32.DLL MSVCRT.DLL
+    SHELL32.DLL OLE32.DLL USER32.DLL WS2_32.DLL)
 
 file(SIZE "${PROGRAM}" size)
 if(size GREATER limit)

@@ -58,17 +58,23 @@ reader() { # arguments...
 }
 
 start_kestrum() {
+    started_at=$(date +%s%3N)
     ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
     kestrum_pid=$!
     reader find 60 >/dev/null || fail "the window did not appear, or its link covers Apply"
 }
 
-# Waits until the status line shows the gateway's friendly name, at most 60 s.
+# Waits until the status line shows the gateway's friendly name, at most 60 s, and says when it
+# came (Wine's start included; the first rate follows one refresh period later).
 wait_for_gateway() {
-    local tries
+    local tries shown
     for tries in $(seq 60); do
         reader watch 1 >"$work/status.log" 2>/dev/null || true
-        grep -q "status=\"$friendly_name\"" "$work/status.log" && return 0
+        shown=$(grep -m 1 "status=\"$friendly_name\"" "$work/status.log" | cut -d' ' -f1)
+        if [ -n "$shown" ]; then
+            echo "window: the gateway's name $((shown - started_at)) ms after the start"
+            return 0
+        fi
     done
     fail "the status line never showed \"$friendly_name\""
 }

@@ -51,6 +51,7 @@ measure() { # name command...
     ip netns exec "$lan" "$@" --refresh "$refresh_ms" --scale "$scale" >"$log" 2>"$work/$name.err.log" &
     probe_pid=$!
     wait_for_rates "$log"
+    echo "$name probe: the first rate $(grep -m 1 ' rx=[0-9]' "$log" | cut -d' ' -f1) ms after the start"
     send_phase rx "$plan" 1000000
     send_phase tx "$plan" 500000
     echo "$name probe (graph scale $scale KB/s):"

@@ -76,11 +76,14 @@ TEST_F(HostileGatewayTest, HostileDescriptionsArePassedOverForAWellBehavedGatewa
     HostileHttpServer unterminated(Behaviour::Unterminated);
     HostileHttpServer trickle(Behaviour::Trickle);
     HostileHttpServer loop(Behaviour::RedirectLoop);
+    // The gateway's answer comes last, so the first one that loads ends the attempt only after
+    // every hostile description was tried.
+    FakeGateway good(namedDescription("Good"));
+    good.start();
     SsdpResponder announcer({ssdpAnswer(nested.url("/desc.xml")), ssdpAnswer(huge.url("/desc.xml")),
                              ssdpAnswer(unterminated.url("/desc.xml")),
                              ssdpAnswer(trickle.url("/desc.xml")),
-                             ssdpAnswer(loop.url("/desc.xml"))});
-    auto good = wellBehavedGateway();
+                             ssdpAnswer(loop.url("/desc.xml")), ssdpAnswer(good.location())});
 
     startMonitor();
     ASSERT_TRUE(connectedTo("Good"));
@@ -88,8 +91,8 @@ TEST_F(HostileGatewayTest, HostileDescriptionsArePassedOverForAWellBehavedGatewa
     for (const HostileHttpServer* server : {&nested, &huge, &unterminated, &trickle}) {
         EXPECT_GE(server->requests(), 1);
     }
-    // The redirects in a row are bounded.
     EXPECT_GE(loop.requests(), 6);
+    // The redirects in a row are bounded.
     EXPECT_EQ(loop.requests() % 6, 0);
     expectBoundedMemory();
     EXPECT_LT(stopMonitor(), 6s);
@@ -99,8 +102,9 @@ TEST_F(HostileGatewayTest, OneExchangeLimitBoundsAWholeChainOfSlowRedirects) {
     // Each hop alone stays within the limit; only a limit on the whole load ends the chain
     // before the redirect bound does.
     HostileHttpServer slow(Behaviour::SlowRedirect);
-    SsdpResponder announcer({ssdpAnswer(slow.url("/desc.xml"))});
-    auto good = wellBehavedGateway();
+    FakeGateway good(namedDescription("Good"));
+    good.start();
+    SsdpResponder announcer({ssdpAnswer(slow.url("/desc.xml")), ssdpAnswer(good.location())});
     startMonitor(3);
     ASSERT_TRUE(connectedTo("Good"));
     EXPECT_GE(slow.requests(), 1);

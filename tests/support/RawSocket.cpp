@@ -215,6 +215,14 @@ bool RawSocket::sendTo(int port, std::string_view bytes) {
     return sent == static_cast<decltype(sent)>(bytes.size());
 }
 
+bool RawSocket::sendToGroup(const char* group, int port, std::string_view bytes) {
+    sockaddr_in address = loopback(port);
+    address.sin_addr.s_addr = inet_addr(group);
+    auto sent = ::sendto(native(handle_), bytes.data(), static_cast<IoLength>(bytes.size()),
+                         sendFlags, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    return sent == static_cast<decltype(sent)>(bytes.size());
+}
+
 bool RawSocket::readableBefore(std::int64_t deadline) {
     if (!isOpen())
         return false;

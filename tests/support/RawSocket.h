@@ -47,6 +47,8 @@ public:
     bool sendAll(std::string_view bytes);
     // One datagram to 127.0.0.1:port.
     bool sendTo(int port, std::string_view bytes);
+    // One datagram to a multicast group (only inside a test's own network namespace).
+    bool sendToGroup(const char* group, int port, std::string_view bytes);
 
     // Bytes already read past a marker are returned first by every receive below.
 

@@ -16,6 +16,8 @@
 //                         to end; print the milliseconds from the choice to the end
 //   end-session SECONDS   ask the main window whether the session may end, end it as the
 //                         restart manager does, and wait for the window to go
+//   message SECONDS       wait for Kestrum's message box, print its text (UTF-8, lines joined
+//                         by " / ") and press its OK button
 
 #include "shell/app/AppMessages.h"
 #include "shell/app/ResourceIds.h"
@@ -42,7 +44,7 @@ std::string utf8(const std::wstring& text) {
 }
 
 std::string itemText(HWND window, int id) {
-    wchar_t text[256] = L"";
+    wchar_t text[1024] = L"";
     SendMessageW(GetDlgItem(window, id), WM_GETTEXT, sizeof text / sizeof text[0],
                  reinterpret_cast<LPARAM>(text));
     return utf8(text);
@@ -236,6 +238,25 @@ int hoverTray(int seconds) {
     return 0;
 }
 
+// A message box is a dialog whose text is the static control 0xFFFF.
+int pressMessageBox(int seconds) {
+    HWND box = nullptr;
+    if (!waitFor(seconds, [&] {
+            box = FindWindowW(L"#32770", L"Kestrum");
+            return box != nullptr && IsWindowVisible(box) && GetDlgItem(box, 0xFFFF) != nullptr;
+        })) {
+        std::fprintf(stderr, "no Kestrum message box\n");
+        return 1;
+    }
+    std::string text = itemText(box, 0xFFFF);
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at)) {
+        text.replace(at, 1, " / ");
+    }
+    std::printf("%s\n", text.c_str());
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -248,6 +269,9 @@ int main(int argc, char** argv) {
     }
     if (command == "watch" && argc == 3) {
         return watch(std::atoi(argv[2]));
+    }
+    if (command == "message" && argc == 3) {
+        return pressMessageBox(std::atoi(argv[2]));
     }
     HWND window = findMonitorWindow();
     if (window == nullptr) {
@@ -267,6 +291,6 @@ int main(int argc, char** argv) {
         return exitFromTrayMenu(window, std::atoi(argv[2]));
     }
     std::fprintf(stderr, "usage: kestrum-window-reader "
-                         "find|apply|watch|move-clear|hover-tray|exit|end-session ...\n");
+                         "find|apply|watch|move-clear|hover-tray|exit|end-session|message ...\n");
     return 2;
 }

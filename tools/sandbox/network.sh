@@ -38,7 +38,7 @@ in_ns() { # namespace command...
 # Kills what runs in our namespaces (only our own processes live there) and removes them.
 remove_network() {
     local ns pid
-    for ns in "$lan" "$gw" "$wan"; do
+    for ns in "$lan" "$gw" "$wan" ${dead_end:+"$dead_end"}; do
         if ip netns list | grep -qw "$ns"; then
             for pid in $(ip netns pids "$ns"); do
                 kill -KILL "$pid" 2>/dev/null || true
@@ -96,6 +96,18 @@ make_network() {
     in_ns "$wan" ip route add default via 10.77.0.1
 }
 
+# A second LAN interface whose far end sits alone in a namespace of its own: the virtual adapter
+# of a PC (VPN, virtual machine switch) that leads nowhere. No dummy devices in this kernel.
+add_dead_end_interface() { # address/prefix
+    dead_end=kestrum-e2e-dead-$id
+    dead_end_if=kd$id
+    ip netns add "$dead_end"
+    ip link add "$dead_end_if" netns "$lan" type veth peer name "ke$id" netns "$dead_end"
+    in_ns "$dead_end" ip link set "ke$id" up
+    in_ns "$lan" ip addr add "$1" dev "$dead_end_if"
+    in_ns "$lan" ip link set "$dead_end_if" up
+}
+
 start_gateway() {
     cat >"$work/miniupnpd.conf" <<CONF
 ext_ifname=$gw_wan_if
@@ -119,6 +131,31 @@ CONF
         sleep 0.2
     done
     fail "the gateway daemon did not start listening"
+}
+
+# A scriptable gateway of our own (fake-gateway.py) in place of the daemon, for the gateways the
+# daemon cannot play. The caller passes --port and --wan (the WAN interface is $gw_wan_if) and
+# any other options; the pid is in fake_gateway_pid.
+start_fake_gateway() { # options...
+    local output="$work/fake-gateway.$((++fake_gateway_starts)).log" tries
+    ip netns exec "$gw" python3 "$sandbox_dir/fake-gateway.py" --address 192.168.77.1 \
+        --name "$friendly_name" "$@" >"$output" 2>&1 &
+    fake_gateway_pid=$!
+    for tries in $(seq 50); do
+        grep -q '^listening on ' "$output" && return 0
+        kill -0 "$fake_gateway_pid" 2>/dev/null || break
+        sleep 0.2
+    done
+    cat "$output" >&2
+    fail "the fake gateway did not start listening"
+}
+fake_gateway_starts=0
+
+stop_fake_gateway() {
+    [ -n "${fake_gateway_pid:-}" ] || return 0
+    kill -TERM "$fake_gateway_pid" 2>/dev/null || true
+    wait "$fake_gateway_pid" 2>/dev/null || true
+    fake_gateway_pid=
 }
 
 wan_counter() { # rx|tx

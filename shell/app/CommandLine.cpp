@@ -1,0 +1,63 @@
+#include "shell/app/CommandLine.h"
+
+#include <memory>
+#include <vector>
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+namespace kestrum {
+
+namespace {
+
+std::string utf8(const wchar_t* text) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return std::string();
+    }
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+std::wstring wide(const std::string& text) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
+    if (size <= 0) {
+        return std::wstring();
+    }
+    std::wstring result(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), size);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+} // namespace
+
+bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::string& error) {
+    int count = 0;
+    std::unique_ptr<wchar_t*, decltype(&LocalFree)> arguments(
+        CommandLineToArgvW(commandLine, &count), &LocalFree);
+    if (!arguments) {
+        error = "the command line cannot be read";
+        return false;
+    }
+    std::vector<std::string> texts;
+    for (int i = 0; i < count; ++i) {
+        texts.push_back(utf8(arguments.get()[i]));
+    }
+    std::vector<const char*> argv;
+    for (const std::string& text : texts) {
+        argv.push_back(text.c_str());
+    }
+    return parseStartOptions(count, argv.data(), options, error);
+}
+
+void showCommandLineError(const std::string& error) {
+    const std::string text = "Kestrum cannot start: " + error +
+                             ".\n\nUsage: kestrum.exe [--gateway ADDRESS|URL]\n" +
+                             startOptionsUsage;
+    MessageBoxW(nullptr, wide(text).c_str(), L"Kestrum", MB_OK | MB_ICONERROR);
+}
+
+} // namespace kestrum
