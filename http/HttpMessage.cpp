@@ -4,6 +4,7 @@
 #include "net/TextView.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kestrum {
 
@@ -60,6 +61,19 @@ bool hasLineBreak(const String& text) {
     return text.findFirstOf("\r\n") >= 0;
 }
 
+int hexValue(char digit) {
+    if (digit >= '0' && digit <= '9') {
+        return digit - '0';
+    }
+    if (digit >= 'a' && digit <= 'f') {
+        return digit - 'a' + 10;
+    }
+    if (digit >= 'A' && digit <= 'F') {
+        return digit - 'A' + 10;
+    }
+    return -1;
+}
+
 } // namespace
 
 HttpMessage::HttpMessage() {
@@ -76,6 +90,10 @@ void HttpMessage::reset() {
     parseState_ = ParseState::FirstLine;
     contentLength_ = -1;
     hasContentLength_ = -1;
+    chunked_ = false;
+    chunkPart_ = ChunkPart::SizeLine;
+    chunkLeft_ = 0;
+    trailerLines_ = 0;
 }
 
 void HttpMessage::feed(const void* bytes, int n) {
@@ -89,7 +107,11 @@ void HttpMessage::feed(const void* bytes, int n) {
     receiveBuffer_.ensureCapacity(receiveBuffer_.length() + n);
     receiveBuffer_.append(bytes, n);
     if (parseState_ == ParseState::Body) {
-        appendBody(static_cast<const char*>(bytes), n);
+        if (chunked_) {
+            decodeChunks();
+        } else {
+            appendBody(static_cast<const char*>(bytes), n);
+        }
         return;
     }
     String line;
@@ -127,6 +149,11 @@ bool HttpMessage::completeAtClose() {
         hasContentLength_ = headers.find("Content-Length") >= 0 ? 1 : 0;
     }
     if (hasContentLength_ == 1) {
+        return false;
+    }
+    // A chunked body is whole once its last chunk came; a trailer line cut short is not.
+    if (chunked_ &&
+        (chunkPart_ != ChunkPart::Trailer || readPosition_ != receiveBuffer_.length())) {
         return false;
     }
     parseState_ = ParseState::Complete;
@@ -189,6 +216,13 @@ void HttpMessage::parseHeaderLine(String& line) {
 
 void HttpMessage::endHeaders() {
     parseState_ = ParseState::Body;
+    if (readsChunked()) {
+        chunked_ = true;
+        contentLength_ = -1;
+        hasContentLength_ = 0;
+        decodeChunks();
+        return;
+    }
     determineLength();
     int available = receiveBuffer_.length() - readPosition_;
     if (hasContentLength_ == 1 && contentLength_ < available) {
@@ -224,6 +258,153 @@ void HttpMessage::appendBody(const char* bytes, int n) {
     if (hasContentLength_ == 1 && body.length() >= contentLength_) {
         body.setLength(contentLength_);
         parseState_ = ParseState::Complete;
+    }
+}
+
+// Whether the body comes in chunks. Identity is no coding at all; any other (gzip, or chunked
+// applied twice) is one this client cannot undo, and its bytes read as they are would be garbage.
+bool HttpMessage::readsChunked() const {
+    int codings = 0;
+    bool chunkedLast = false;
+    for (const StringPair& pair : headers) {
+        if (pair.name != "transfer-encoding") {
+            continue;
+        }
+        TextView rest(pair.value);
+        for (;;) {
+            const int comma = rest.find(',');
+            const TextView coding = (comma < 0 ? rest : rest.substring(0, comma)).trimmed();
+            if (!coding.isEmpty() && !coding.equalsIgnoringCase("identity")) {
+                ++codings;
+                chunkedLast = coding.equalsIgnoringCase("chunked");
+            }
+            if (comma < 0) {
+                break;
+            }
+            rest = rest.substring(comma + 1);
+        }
+    }
+    if (codings == 0) {
+        return false;
+    }
+    if (codings == 1 && chunkedLast) {
+        return true;
+    }
+    throw HttpException();
+}
+
+void HttpMessage::decodeChunks() {
+    TextView line;
+    for (;;) {
+        switch (chunkPart_) {
+        case ChunkPart::SizeLine:
+            if (!readChunkLine(line)) {
+                return;
+            }
+            startChunk(line);
+            break;
+        case ChunkPart::Data: {
+            const int take = std::min(chunkLeft_, receiveBuffer_.length() - readPosition_);
+            if (take == 0) {
+                return;
+            }
+            body.ensureCapacity(body.length() + take);
+            body.append(receiveBuffer_.data() + readPosition_, take);
+            readPosition_ += take;
+            scanPosition_ = readPosition_;
+            chunkLeft_ -= take;
+            if (chunkLeft_ == 0) {
+                chunkPart_ = ChunkPart::DataEnd;
+            }
+            break;
+        }
+        case ChunkPart::DataEnd:
+            if (!endChunkData()) {
+                return;
+            }
+            chunkPart_ = ChunkPart::SizeLine;
+            break;
+        case ChunkPart::Trailer:
+            if (!readChunkLine(line)) {
+                return;
+            }
+            if (line.isEmpty()) {
+                parseState_ = ParseState::Complete;
+                return;
+            }
+            readTrailerLine(line);
+            break;
+        }
+    }
+}
+
+// A line of the chunked framing, ended by LF; a CR before the LF belongs to the line end.
+bool HttpMessage::readChunkLine(TextView& line) {
+    const char* data = receiveBuffer_.data();
+    const int length = receiveBuffer_.length();
+    const int start = std::max(readPosition_, scanPosition_);
+    const void* found =
+        start < length ? std::memchr(data + start, '\n', static_cast<std::size_t>(length - start))
+                       : nullptr;
+    if (found == nullptr) {
+        scanPosition_ = length;
+        return false;
+    }
+    const int end = static_cast<int>(static_cast<const char*>(found) - data);
+    const int lineEnd = end > readPosition_ && data[end - 1] == '\r' ? end - 1 : end;
+    line = TextView(data + readPosition_, lineEnd - readPosition_);
+    readPosition_ = end + 1;
+    scanPosition_ = readPosition_;
+    return true;
+}
+
+// "1a3" or "1a3;name=value": the size in hexadecimal, then extensions, which carry nothing this
+// client needs. A size beyond the message bound could never arrive.
+void HttpMessage::startChunk(TextView sizeLine) {
+    int at = 0;
+    int size = 0;
+    for (; hexValue(sizeLine[at]) >= 0; ++at) {
+        size = size * 16 + hexValue(sizeLine[at]);
+        if (size > maximumSize) {
+            throw HttpException();
+        }
+    }
+    if (at == 0) {
+        throw HttpException();
+    }
+    while (sizeLine[at] == ' ' || sizeLine[at] == '\t') {
+        ++at;
+    }
+    if (at < sizeLine.length() && sizeLine[at] != ';') {
+        throw HttpException();
+    }
+    chunkLeft_ = size;
+    chunkPart_ = size == 0 ? ChunkPart::Trailer : ChunkPart::Data;
+}
+
+// The line end after a chunk's data: CR LF, or a bare LF.
+bool HttpMessage::endChunkData() {
+    const int unread = receiveBuffer_.length() - readPosition_;
+    const char* next = receiveBuffer_.data() + readPosition_;
+    if (unread == 0 || (next[0] == '\r' && unread == 1)) {
+        return false;
+    }
+    if (next[0] == '\n') {
+        readPosition_ += 1;
+    } else if (next[0] == '\r' && next[1] == '\n') {
+        readPosition_ += 2;
+    } else {
+        throw HttpException();
+    }
+    scanPosition_ = readPosition_;
+    return true;
+}
+
+// Trailer fields are read past, not kept: none carries what this client needs.
+void HttpMessage::readTrailerLine(TextView line) {
+    ++trailerLines_;
+    if (trailerLines_ > maximumHeaders || line.find(':') <= 0) {
+        throw HttpException();
     }
 }
 

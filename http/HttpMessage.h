@@ -2,14 +2,16 @@
 
 #include "net/ByteBuffer.h"
 #include "net/StringList.h"
+#include "net/TextView.h"
 
 #include <cstdint>
 
 namespace kestrum {
 
 // An HTTP/1.0 message: headers, body and an incremental parser that accepts the received bytes
-// in any split. No chunked coding, no keep-alive, no header folding: a body ends at its
-// Content-Length or, without one, when the connection closes.
+// in any split. No keep-alive, no header folding: a body ends at its Content-Length or, without
+// one, when the connection closes. Gateways answer HTTP/1.0 requests with HTTP/1.1 responses
+// in the chunked transfer coding too, so that one is decoded (and overrides a Content-Length).
 class HttpMessage {
 public:
     enum class ParseState : std::uint8_t { FirstLine = 0, Headers = 1, Body = 2, Complete = 3 };
@@ -21,12 +23,14 @@ public:
 
     // Clears headers, body, the received bytes and the parser; the first-line fields stay.
     void reset();
-    // Throws HttpException on malformed input, on more than maximumSize bytes in all and on more
-    // than maximumHeaders header lines.
+    // Throws HttpException on malformed input, on more than maximumSize bytes in all, on more
+    // than maximumHeaders header lines (or trailer lines) and on a transfer coding other than
+    // chunked.
     void feed(const void* bytes, int n);
     // The peer closed the connection: a body without a declared length is complete now.
     // False when a declared length was cut short, or when the first line or the headers were
     // (a head is complete at the close only when one line end is all that is left unread).
+    // Throws HttpException when the head it ends is malformed, as feed does.
     bool completeAtClose();
 
     // First line, headers and the blank line, each ended by CR LF.
@@ -35,8 +39,9 @@ public:
 
     ParseState parseState() const { return parseState_; }
     const String& firstLine() const { return firstLine_; }
-    // -1 until known.
+    // -1 until known, and for a chunked body.
     int contentLength() const { return contentLength_; }
+    bool chunked() const { return chunked_; }
 
     // Names as received or set; lookups ignore letter case.
     StringMap headers;
@@ -60,6 +65,12 @@ private:
     void endHeaders();
     void determineLength();
     void appendBody(const char* bytes, int n);
+    bool readsChunked() const;
+    void decodeChunks();
+    bool readChunkLine(TextView& line);
+    void startChunk(TextView sizeLine);
+    bool endChunkData();
+    void readTrailerLine(TextView line);
 
     ByteBuffer receiveBuffer_;
     int readPosition_ = 0;
@@ -69,6 +80,12 @@ private:
     ParseState parseState_ = ParseState::FirstLine;
     int contentLength_ = -1;
     int hasContentLength_ = -1;
+
+    enum class ChunkPart : std::uint8_t { SizeLine, Data, DataEnd, Trailer };
+    bool chunked_ = false;
+    ChunkPart chunkPart_ = ChunkPart::SizeLine;
+    int chunkLeft_ = 0;
+    int trailerLines_ = 0;
 };
 
 // A request; its target is kept as separate URL fields.

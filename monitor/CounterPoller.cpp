@@ -3,6 +3,7 @@
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "net/StringList.h"
+#include "soap/SoapClient.h"
 #include "upnp/Service.h"
 
 namespace kestrum {
@@ -23,9 +24,10 @@ bool startsWithNumber(const String& text) {
 
 } // namespace
 
-CounterPoller::CounterPoller(GatewayMonitor& owner, const Service& service, const char* action,
-                             const char* outArgument, GatewayMonitor::Counter counter)
-    : owner_(owner), service_(service), action_(action), outArgument_(outArgument),
+CounterPoller::CounterPoller(GatewayMonitor& owner, const Service& service, int wan,
+                             const char* action, const char* outArgument,
+                             GatewayMonitor::Counter counter)
+    : owner_(owner), service_(service), wan_(wan), action_(action), outArgument_(outArgument),
       counter_(counter) {}
 
 bool CounterPoller::run() {
@@ -34,13 +36,15 @@ bool CounterPoller::run() {
         while (!stopping()) {
             try {
                 poll();
+            } catch (const SoapClient::FaultException&) {
+                owner_.refuseCounter(wan_, counter_);
             } catch (const Exception&) {
                 // The counter keeps its last value; the next attempt follows.
             }
             if (stopping()) {
                 break;
             }
-            WorkerThread::sleep(owner_.refreshPeriod() / 2);
+            WorkerThread::sleep(pause());
         }
     } catch (const Exception&) {
         // The socket layer did not start: there is nothing to read with.
@@ -52,6 +56,12 @@ bool CounterPoller::run() {
 // that saw its owner's stop first would otherwise begin a further exchange in that time.
 bool CounterPoller::stopping() const {
     return stopRequested() || owner_.stopRequested();
+}
+
+// Routers refuse the counters when their status reporting over UPnP is off: asking twice a
+// second would only pester them.
+std::int64_t CounterPoller::pause() const {
+    return owner_.counterRefused(wan_, counter_) ? refusedPause : owner_.refreshPeriod() / 2;
 }
 
 void CounterPoller::poll() {
@@ -67,7 +77,7 @@ void CounterPoller::poll() {
     }
     // The 32-bit pattern of the decimal value is the counter.
     const int value = toInt(outArguments[index].value);
-    owner_.publishCounter(counter_, static_cast<std::uint32_t>(value));
+    owner_.publishCounter(wan_, counter_, static_cast<std::uint32_t>(value));
 }
 
 } // namespace kestrum

@@ -3,17 +3,24 @@
 #include "monitor/GatewayMonitor.h"
 #include "monitor/WorkerThread.h"
 
+#include <cstdint>
+
 namespace kestrum {
 
 class Service;
 
-// A worker that reads one byte counter of the gateway every half refresh period and publishes
-// it in its monitor. A failed reading (also one whose counter is missing, empty or without
-// digits) is retried; the counter keeps its previous value.
+// A worker that reads one byte counter of one WAN device every half refresh period and
+// publishes it in its monitor. A failed reading (also one whose counter is missing, empty or
+// without digits) is retried; the counter keeps its previous value. A gateway that refuses the
+// counter with a fault is asked only every refusedPause once it counts as refusing, until it
+// answers again.
 class CounterPoller : public WorkerThread {
 public:
-    // The service lives in the owner's gateway tree, which outlives the poller.
-    CounterPoller(GatewayMonitor& owner, const Service& service, const char* action,
+    static constexpr std::int64_t refusedPause = 10'000;
+
+    // The service lives in the owner's gateway tree, which outlives the poller; wan is its
+    // index among the owner's WAN devices.
+    CounterPoller(GatewayMonitor& owner, const Service& service, int wan, const char* action,
                   const char* outArgument, GatewayMonitor::Counter counter);
 
 protected:
@@ -22,9 +29,11 @@ protected:
 private:
     bool stopping() const;
     void poll();
+    std::int64_t pause() const;
 
     GatewayMonitor& owner_;
     const Service& service_;
+    int wan_;
     const char* action_;
     const char* outArgument_;
     GatewayMonitor::Counter counter_;
@@ -32,15 +41,15 @@ private:
 
 class ReceivedBytesPoller : public CounterPoller {
 public:
-    ReceivedBytesPoller(GatewayMonitor& owner, const Service& service)
-        : CounterPoller(owner, service, "GetTotalBytesReceived", "NewTotalBytesReceived",
+    ReceivedBytesPoller(GatewayMonitor& owner, const Service& service, int wan)
+        : CounterPoller(owner, service, wan, "GetTotalBytesReceived", "NewTotalBytesReceived",
                         GatewayMonitor::Counter::Received) {}
 };
 
 class SentBytesPoller : public CounterPoller {
 public:
-    SentBytesPoller(GatewayMonitor& owner, const Service& service)
-        : CounterPoller(owner, service, "GetTotalBytesSent", "NewTotalBytesSent",
+    SentBytesPoller(GatewayMonitor& owner, const Service& service, int wan)
+        : CounterPoller(owner, service, wan, "GetTotalBytesSent", "NewTotalBytesSent",
                         GatewayMonitor::Counter::Sent) {}
 };
 

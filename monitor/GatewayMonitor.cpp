@@ -1,6 +1,7 @@
 #include "monitor/GatewayMonitor.h"
 
 #include "http/HttpMessage.h"
+#include "monitor/CommonInterfaceLookup.h"
 #include "monitor/CounterPoller.h"
 #include "monitor/GatewayFinder.h"
 #include "net/Allocation.h"
@@ -17,9 +18,13 @@ namespace kestrum {
 
 namespace {
 
-constexpr const char* wanDevicePrefix = "urn:schemas-upnp-org:device:WANDevice:";
-constexpr const char* commonInterfacePrefix =
-    "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:";
+template <typename Poller>
+CounterPoller* startPoller(GatewayMonitor& owner, const Service& service, int wan) {
+    auto poller = makeOwned<Poller>(owner, service, wan);
+    poller->initialize();
+    poller->start();
+    return poller.release();
+}
 
 } // namespace
 
@@ -42,48 +47,39 @@ void GatewayMonitor::setStatusText(const String& text) {
 
 MonitorSnapshot GatewayMonitor::snapshot() const {
     MonitorSnapshot snapshot;
-    // Published flags first: a counter is stored before its flag is raised.
-    snapshot.countersPublished = receivedPublished_.load() && sentPublished_.load();
-    // Counts before counters: a counter is stored before its count moves, so it is never older.
-    snapshot.receivedReadings = receivedReadings_.load();
-    snapshot.sentReadings = sentReadings_.load();
     snapshot.statusText = statusText();
-    const std::uint64_t received = receivedReading_.load();
-    const std::uint64_t sent = sentReading_.load();
-    snapshot.totalBytesReceived = static_cast<std::uint32_t>(received);
-    snapshot.receivedTakenAt = static_cast<std::uint32_t>(received >> 32);
-    snapshot.totalBytesSent = static_cast<std::uint32_t>(sent);
-    snapshot.sentTakenAt = static_cast<std::uint32_t>(sent >> 32);
+    snapshot.wanCount = wanCount_.load();
+    for (int wan = 0; wan < snapshot.wanDevices(); ++wan) {
+        WanCounters& counters = snapshot.wans[wan];
+        counters.received = wans_[wan].received.read();
+        counters.sent = wans_[wan].sent.read();
+        snapshot.countersPublished =
+            snapshot.countersPublished || counters.received.published || counters.sent.published;
+        snapshot.countersRefused =
+            snapshot.countersRefused || wans_[wan].received.refused() || wans_[wan].sent.refused();
+    }
     return snapshot;
 }
 
-void GatewayMonitor::publishCounter(Counter counter, std::uint32_t value) {
-    const std::int64_t now = steadyMilliseconds();
-    const std::uint64_t reading = std::uint64_t{static_cast<std::uint32_t>(now)} << 32 | value;
-    if (counter == Counter::Received) {
-        receivedReading_.store(reading);
-        receivedReadings_.fetch_add(1);
-        receivedPublished_.store(true);
-    } else {
-        sentReading_.store(reading);
-        sentReadings_.fetch_add(1);
-        sentPublished_.store(true);
-    }
-    lastReading_.store(now);
+CounterSlot& GatewayMonitor::slot(int wan, Counter counter) {
+    WanPolling& polling = wans_[wan];
+    return counter == Counter::Received ? polling.received : polling.sent;
 }
 
-Service* GatewayMonitor::findCommonInterfaceService(const Device& root) {
-    for (const Device* device : root.devices) {
-        if (device == nullptr || !isTypeOfFamily(device->deviceType, wanDevicePrefix)) {
-            continue;
-        }
-        for (Service* service : device->services) {
-            if (service != nullptr && isTypeOfFamily(service->serviceType, commonInterfacePrefix)) {
-                return service;
-            }
-        }
-    }
-    return nullptr;
+const CounterSlot& GatewayMonitor::slot(int wan, Counter counter) const {
+    const WanPolling& polling = wans_[wan];
+    return counter == Counter::Received ? polling.received : polling.sent;
+}
+
+void GatewayMonitor::publishCounter(int wan, Counter counter, std::uint32_t value) {
+    const std::int64_t now = steadyMilliseconds();
+    slot(wan, counter).publish(value, now);
+    lastAnswer_.store(now);
+}
+
+void GatewayMonitor::refuseCounter(int wan, Counter counter) {
+    slot(wan, counter).refuse();
+    lastAnswer_.store(steadyMilliseconds());
 }
 
 bool GatewayMonitor::run() {
@@ -171,29 +167,28 @@ String GatewayMonitor::gatewayStatus(const Device& gateway) {
 }
 
 bool GatewayMonitor::adoptGateway(std::unique_ptr<Device>& device) {
-    Service* service = findCommonInterfaceService(*device);
-    if (service == nullptr) {
+    CounterServices services = findCounterServices(*device);
+    if (services.count == 0) {
         return false;
     }
     gateway_ = device.release();
-    commonInterfaceService_ = service;
+    counterServices_ = services;
     return true;
 }
 
 void GatewayMonitor::startPollers() {
-    receivedPublished_.store(false);
-    sentPublished_.store(false);
-    lastReading_.store(steadyMilliseconds());
+    startPolling(counterServices_);
+}
 
-    auto received = makeOwned<ReceivedBytesPoller>(*this, *commonInterfaceService_);
-    received->initialize();
-    received->start();
-    receivedPoller_ = received.release();
-
-    auto sent = makeOwned<SentBytesPoller>(*this, *commonInterfaceService_);
-    sent->initialize();
-    sent->start();
-    sentPoller_ = sent.release();
+void GatewayMonitor::startPolling(const CounterServices& services) {
+    lastAnswer_.store(steadyMilliseconds());
+    wanCount_.store(services.count);
+    for (int wan = 0; wan < services.count; ++wan) {
+        WanPolling& polling = wans_[wan];
+        polling.receivedPoller =
+            startPoller<ReceivedBytesPoller>(*this, *services.services[wan], wan);
+        polling.sentPoller = startPoller<SentBytesPoller>(*this, *services.services[wan], wan);
+    }
 }
 
 void GatewayMonitor::watchPhase() {
@@ -211,33 +206,36 @@ void GatewayMonitor::watchPhase() {
     }
 }
 
+// A gateway that refuses its counters still answers: only silence loses it.
 bool GatewayMonitor::gatewayLost() const {
-    return steadyMilliseconds() - lastReading_.load() >= gatewayTimeout_;
+    return steadyMilliseconds() - lastAnswer_.load() >= gatewayTimeout_;
 }
 
 void GatewayMonitor::releaseGateway() {
-    // Both are asked before either is waited for, so they wind down together.
-    if (receivedPoller_ != nullptr) {
-        receivedPoller_->requestStop(false);
+    // From here the counters belong to no gateway.
+    wanCount_.store(0);
+    // All are asked before any is waited for, so they wind down together.
+    for (WanPolling& polling : wans_) {
+        for (CounterPoller* poller : {polling.receivedPoller, polling.sentPoller}) {
+            if (poller != nullptr) {
+                poller->requestStop(false);
+            }
+        }
     }
-    if (sentPoller_ != nullptr) {
-        sentPoller_->requestStop(false);
-    }
-    if (receivedPoller_ != nullptr) {
-        receivedPoller_->requestStop(true);
-        delete receivedPoller_;
-        receivedPoller_ = nullptr;
-    }
-    if (sentPoller_ != nullptr) {
-        sentPoller_->requestStop(true);
-        delete sentPoller_;
-        sentPoller_ = nullptr;
+    for (WanPolling& polling : wans_) {
+        for (CounterPoller** poller : {&polling.receivedPoller, &polling.sentPoller}) {
+            if (*poller != nullptr) {
+                (*poller)->requestStop(true);
+                delete *poller;
+                *poller = nullptr;
+            }
+        }
+        polling.received.clear();
+        polling.sent.clear();
     }
     delete gateway_;
     gateway_ = nullptr;
-    commonInterfaceService_ = nullptr;
-    receivedPublished_.store(false);
-    sentPublished_.store(false);
+    counterServices_ = CounterServices();
 }
 
 } // namespace kestrum

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "http/HttpClient.h"
+#include "monitor/CommonInterfaceLookup.h"
+#include "monitor/CounterSlot.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/RefreshPeriod.h"
 #include "monitor/StartOptions.h"
@@ -18,11 +20,10 @@ namespace kestrum {
 
 class CounterPoller;
 class Device;
-class Service;
 
-// The worker that finds the Internet gateway, owns its device tree and the two counter pollers,
-// and wakes the user-interface thread once per refresh period. The user-interface thread reads
-// the status text and the counters at any time.
+// The worker that finds the Internet gateway, owns its device tree and the counter pollers (two
+// per WAN device), and wakes the user-interface thread once per refresh period. The
+// user-interface thread reads the status text and the counters at any time.
 class GatewayMonitor : public WorkerThread {
 public:
     enum class Mode { Searching = 0, Connected = 2 };
@@ -40,7 +41,7 @@ public:
     ~GatewayMonitor() override;
 
     // Adjustments for tests, made before start: the listening time of a discovery attempt, and
-    // how long both counters must fail before the gateway is given up.
+    // how long the gateway must stay silent before it is given up.
     void setDiscoverySeconds(int seconds) { discoverySeconds_ = seconds; }
     void setHintDelay(std::int64_t milliseconds) { hintDelay_ = milliseconds; }
     // Where the user said the gateway is, before start; by default it is searched for.
@@ -51,20 +52,23 @@ public:
     int exchangeTimeout() const { return exchangeTimeout_; }
 
     String statusText() const;
-    std::uint32_t totalBytesReceived() const {
-        return static_cast<std::uint32_t>(receivedReading_.load());
-    }
-    std::uint32_t totalBytesSent() const { return static_cast<std::uint32_t>(sentReading_.load()); }
+    // The sums over every WAN device, modulo 2^32.
+    std::uint32_t totalBytesReceived() const { return snapshot().totalBytesReceived(); }
+    std::uint32_t totalBytesSent() const { return snapshot().totalBytesSent(); }
     MonitorSnapshot snapshot() const;
     Mode mode() const { return mode_.load(); }
 
     std::uint32_t refreshPeriod() const { return refreshPeriod_.get(); }
-    // Called by the pollers after each successful reading.
-    void publishCounter(Counter counter, std::uint32_t value);
 
-    // The first embedded WAN device (any version) holding the common interface configuration
-    // service (any version), or null.
-    static Service* findCommonInterfaceService(const Device& root);
+    // Starts two pollers on each service, which lives in a device tree that outlives them. The
+    // monitor's thread does it for the gateway it adopts; tests do it without discovery.
+    void startPolling(const CounterServices& services);
+    // Called by the pollers: a successful reading, and a refusal (a SOAP fault instead of the
+    // counter). Both show that the gateway is there.
+    void publishCounter(int wan, Counter counter, std::uint32_t value);
+    void refuseCounter(int wan, Counter counter);
+    bool counterRefused(int wan, Counter counter) const { return slot(wan, counter).refused(); }
+
     // The status text of a connected gateway: its friendly name, else its model name, else its
     // address (host:port of its description), so that the status never claims a search that is
     // over.
@@ -74,6 +78,13 @@ protected:
     bool run() override;
 
 private:
+    struct WanPolling {
+        CounterSlot received;
+        CounterSlot sent;
+        CounterPoller* receivedPoller = nullptr;
+        CounterPoller* sentPoller = nullptr;
+    };
+
     void discoveryPhase();
     bool adoptGateway(std::unique_ptr<Device>& device);
     void startPollers();
@@ -81,6 +92,8 @@ private:
     bool gatewayLost() const;
     void releaseGateway();
     void setStatusText(const String& text);
+    CounterSlot& slot(int wan, Counter counter);
+    const CounterSlot& slot(int wan, Counter counter) const;
 
     const RefreshPeriod& refreshPeriod_;
     UpdateNotifier& notifier_;
@@ -92,22 +105,15 @@ private:
 
     mutable std::mutex statusMutex_;
     String statusText_;
-    // Each counter with the time it was read (steady milliseconds modulo 2^32) in the high half:
-    // one word, so that a snapshot never pairs a value with the time of another reading.
-    std::atomic<std::uint64_t> receivedReading_{0};
-    std::atomic<std::uint64_t> sentReading_{0};
-    std::atomic<bool> receivedPublished_{false};
-    std::atomic<bool> sentPublished_{false};
-    std::atomic<std::uint32_t> receivedReadings_{0};
-    std::atomic<std::uint32_t> sentReadings_{0};
-    // Monotonic milliseconds of the last successful reading of either counter.
-    std::atomic<std::int64_t> lastReading_{0};
+    WanPolling wans_[MonitorSnapshot::maximumWans];
+    std::atomic<int> wanCount_{0};
+    // Monotonic milliseconds of the last answer of the gateway: a reading or a refusal.
+    std::atomic<std::int64_t> lastAnswer_{0};
 
     std::atomic<Mode> mode_{Mode::Searching};
     Device* gateway_ = nullptr;
-    Service* commonInterfaceService_ = nullptr;
-    CounterPoller* receivedPoller_ = nullptr;
-    CounterPoller* sentPoller_ = nullptr;
+    // The counter services in the gateway's tree.
+    CounterServices counterServices_;
 };
 
 } // namespace kestrum

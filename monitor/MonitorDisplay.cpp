@@ -1,17 +1,8 @@
 #include "monitor/MonitorDisplay.h"
 
-#include <cstdio>
-
 namespace kestrum {
 
 namespace {
-
-// The tray keeps at most the capacity less its NUL.
-String statusTooltip(const String& status) {
-    const int length = status.length();
-    constexpr int limit = MonitorDisplay::tooltipCapacity - 1;
-    return length <= limit ? status : String(status.c_str(), limit);
-}
 
 void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     if (history.empty()) {
@@ -32,8 +23,9 @@ void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
 
 } // namespace
 
-MonitorDisplay::MonitorDisplay(int historyLength)
-    : receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
+MonitorDisplay::MonitorDisplay(int historyLength, TrayTooltip tooltip)
+    : tooltip_(tooltip),
+      receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
       sentHistory_(receivedHistory_.size(), 0) {}
 
 void MonitorDisplay::resizeHistories(int length) {
@@ -48,18 +40,15 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
-    const bool stuck = countersStuck(snapshot, now);
-    const String status = stuck ? snapshot.statusText + stuckSuffix : snapshot.statusText;
+    const char* hint = counterHint(snapshot, now);
     DisplayUpdate result;
-    result.statusLine = stuck ? statusLine_ + stuckSuffix : statusLine_;
+    result.statusLine = statusLine_ + hint;
     result.receivedDigits = receivedDigits_.count();
     result.sentDigits = sentDigits_.count();
 
     TrafficRateMeter::Result rates;
     if (snapshot.countersPublished) {
-        rates =
-            meter_.sample(now, {snapshot.totalBytesReceived, snapshot.receivedTakenAt},
-                          {snapshot.totalBytesSent, snapshot.sentTakenAt}, scale, refreshPeriod);
+        rates = meter_.sample(now, snapshot, scale, refreshPeriod);
     } else {
         // No gateway counters yet (or any more): the next gateway's first readings are a fresh
         // start, not a jump from whatever was stored.
@@ -72,7 +61,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         break;
     case TrafficRateMeter::Outcome::FirstSample:
         result.setsTooltip = true;
-        result.tooltip = statusTooltip(status);
+        result.tooltip = tooltip_.status(snapshot.statusText, hint);
         break;
     case TrafficRateMeter::Outcome::Rates:
         shiftIn(receivedHistory_, rates.received);
@@ -84,20 +73,25 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.receivedDigits = receivedDigits_.show(rates.received);
         result.sentDigits = sentDigits_.show(rates.sent);
         result.setsTooltip = true;
-        result.tooltip = formatTooltip(status, rates.received, rates.sent);
+        result.tooltip = tooltip_.withRates(snapshot.statusText, hint, rates.received, rates.sent);
         break;
     }
     return result;
 }
 
-// The hint belongs to one gateway: it starts afresh when the counters stop belonging to one or
-// the gateway's name changes.
-bool MonitorDisplay::countersStuck(const MonitorSnapshot& snapshot, std::int64_t now) {
+// The hints belong to one gateway: the watch starts afresh when the counters stop belonging to
+// one or the gateway's name changes. A refusing gateway reads no counters, so its hint comes
+// first.
+const char* MonitorDisplay::counterHint(const MonitorSnapshot& snapshot, std::int64_t now) {
     if (!snapshot.countersPublished || snapshot.statusText != watchedStatus_) {
         stuckWatch_.reset();
     }
     watchedStatus_ = snapshot.statusText;
-    return snapshot.countersPublished && stuckWatch_.observe(snapshot, now);
+    const bool stuck = snapshot.countersPublished && stuckWatch_.observe(snapshot, now);
+    if (snapshot.countersRefused) {
+        return refusedSuffix;
+    }
+    return stuck ? stuckSuffix : "";
 }
 
 void MonitorDisplay::applyScale(std::uint32_t scale) {
@@ -113,14 +107,6 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
     const std::uint64_t average = (std::uint64_t{received} + sent) / 2;
     const std::uint64_t level = average * 10 / scale;
     return level < highestLevel ? static_cast<std::uint32_t>(level) : highestLevel;
-}
-
-String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,
-                                     std::uint32_t sent) {
-    char text[tooltipCapacity];
-    std::snprintf(text, sizeof text, "%s\nReceiving (KB/s): %d\n  Sending (KB/s): %d",
-                  status.c_str(), static_cast<int>(received), static_cast<int>(sent));
-    return String(text);
 }
 
 } // namespace kestrum

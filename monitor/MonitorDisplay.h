@@ -4,6 +4,7 @@
 #include "monitor/ReadoutDigits.h"
 #include "monitor/StuckCounterWatch.h"
 #include "monitor/TrafficRateMeter.h"
+#include "monitor/TrayTooltip.h"
 #include "net/String.h"
 
 #include <cstdint>
@@ -28,22 +29,23 @@ struct DisplayUpdate {
 };
 
 // The monitor window's update without the window: status line, rate meter, the two histories,
-// the traffic level, the readouts' digit counts, the stuck-counter hint and the tray tooltip.
+// the traffic level, the readouts' digit counts, the counter hints and the tray tooltip.
 // The window and the console probe draw or print what it computes.
 class MonitorDisplay {
 public:
-    static constexpr int tooltipCapacity = 128; // bytes, the terminating NUL included
     static constexpr const char* initialStatusLine = "Status";
     static constexpr const char* stuckSuffix = " (counters stuck)";
+    static constexpr const char* refusedSuffix = " (counters refused)";
     static constexpr std::uint32_t highestLevel = 9;
 
     // Both histories keep this many values, oldest first.
-    explicit MonitorDisplay(int historyLength);
+    explicit MonitorDisplay(int historyLength, TrayTooltip tooltip = TrayTooltip());
 
     // Both histories take a new length (the graphs changed width), keeping their newest values;
     // room gained at the old end holds 0.
     void resizeHistories(int length);
 
+    // now is steady milliseconds (steadyMilliseconds), the clock of the counters' reading times.
     DisplayUpdate update(const MonitorSnapshot& snapshot, std::int64_t now, std::uint32_t scale,
                          std::uint32_t refreshPeriod);
     // The user applied a scale: the readouts' digit counts start again from it.
@@ -58,12 +60,12 @@ public:
     // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
-    // At most tooltipCapacity - 1 bytes.
-    static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent);
 
 private:
-    bool countersStuck(const MonitorSnapshot& snapshot, std::int64_t now);
+    // The hint added to the gateway's name, or an empty text.
+    const char* counterHint(const MonitorSnapshot& snapshot, std::int64_t now);
 
+    TrayTooltip tooltip_;
     TrafficRateMeter meter_;
     StuckCounterWatch stuckWatch_;
     String watchedStatus_;

@@ -2,26 +2,52 @@
 
 #include "net/String.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kestrum {
 
+// One gateway counter as the user-interface thread reads it.
+struct CounterReading {
+    std::uint32_t value = 0;
+    // Steady milliseconds modulo 2^32 when it was read: rates divide by the time between
+    // readings.
+    std::uint32_t takenAt = 0;
+    // Successful readings so far (wrapping): a reading that failed keeps the value but not the
+    // count.
+    std::uint32_t count = 0;
+    // A first reading exists; until then value and time mean nothing.
+    bool published = false;
+};
+
+// The two counters of one WAN device's common interface service.
+struct WanCounters {
+    CounterReading received;
+    CounterReading sent;
+};
+
 // What the user-interface thread reads from the gateway monitor on each update.
 struct MonitorSnapshot {
+    // Real gateways have one WAN device, a few have two or three; the bound keeps a description
+    // listing hundreds from starting as many pollers.
+    static constexpr int maximumWans = 4;
+
     String statusText;
-    std::uint32_t totalBytesReceived = 0;
-    std::uint32_t totalBytesSent = 0;
-    // Both pollers of the current gateway have stored a counter; until then the counters belong
-    // to no gateway and must not be measured.
+    // A counter of the current gateway has been read; until then the counters belong to no
+    // gateway and must not be measured.
     bool countersPublished = false;
-    // Successful readings of each counter so far (wrapping): a reading that failed keeps the
-    // counter's value but not its count.
-    std::uint32_t receivedReadings = 0;
-    std::uint32_t sentReadings = 0;
-    // When each counter was read: steady milliseconds modulo 2^32. The rates divide by the time
-    // between readings.
-    std::uint32_t receivedTakenAt = 0;
-    std::uint32_t sentTakenAt = 0;
+    // The gateway refuses to report its counters (its status reporting over UPnP is off).
+    bool countersRefused = false;
+    // WAN devices read, at most maximumWans.
+    int wanCount = 0;
+    WanCounters wans[maximumWans] = {};
+
+    // wanCount within its bounds.
+    int wanDevices() const { return std::clamp(wanCount, 0, maximumWans); }
+
+    // The sums of every WAN device's counters read so far, modulo 2^32.
+    std::uint32_t totalBytesReceived() const;
+    std::uint32_t totalBytesSent() const;
 };
 
 } // namespace kestrum

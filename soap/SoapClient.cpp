@@ -19,6 +19,23 @@ String encodeEntities(const String& text) {
     return encoded;
 }
 
+// The first element of the envelope's Body, or null.
+const XmlNode* bodyContent(const XmlNode& envelope) {
+    for (const XmlNode& child : envelope.children) {
+        if (child.localName() == "Body") {
+            return child.children.count() > 0 ? &child.children[0] : nullptr;
+        }
+    }
+    return nullptr;
+}
+
+bool isFault(const ByteBuffer& body) {
+    XmlNode envelope;
+    envelope.parse(String(body.data(), body.length()));
+    const XmlNode* content = bodyContent(envelope);
+    return content != nullptr && content->localName() == "Fault";
+}
+
 } // namespace
 
 String SoapClient::composeEnvelope(const String& action, const StringMap& inArguments) const {
@@ -55,7 +72,14 @@ void SoapClient::call(const String& action, const StringMap& inArguments, String
         http.exchangeTimeout = exchangeTimeout;
         http.setHeader("Content-Type", "text/xml; charset=\"utf-8\"");
         http.setHeader("SOAPAction", "\"" + soapAction + "\"");
-        http.post(controlURL, content, body);
+        try {
+            http.post(controlURL, content, body);
+        } catch (const HttpClient::BadResponseException&) {
+            if (http.response().status() == 500 && isFault(body)) {
+                throw FaultException();
+            }
+            throw;
+        }
     }
     readResponse(String(body.data(), body.length()), responseName, outArguments);
 }
@@ -64,20 +88,14 @@ void SoapClient::readResponse(const String& document, String& responseName,
                               StringMap& outArguments) {
     XmlNode envelope;
     envelope.parse(document);
-    const XmlNode* body = nullptr;
-    for (const XmlNode& child : envelope.children) {
-        if (child.localName() == "Body") {
-            body = &child;
-            break;
-        }
-    }
-    if (body == nullptr || body->children.count() == 0) {
+    const XmlNode* content = bodyContent(envelope);
+    if (content == nullptr) {
         throw ParsingException();
     }
-    const XmlNode& response = body->children[0];
+    const XmlNode& response = *content;
     // A fault is the device refusing the action; its texts are no out-arguments.
     if (response.localName() == "Fault") {
-        throw ParsingException();
+        throw FaultException();
     }
     responseName = response.localName();
     // Plain appends would copy the list once per argument.

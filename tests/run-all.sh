@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian 12 machine and runs every test of Kestrum: the native build, the
 # AddressSanitizer+UndefinedBehaviorSanitizer and ThreadSanitizer builds, the Windows build under
-# Wine, the end-to-end test against a real gateway daemon in network namespaces, and the
-# fuzzers of the parsers.
+# Wine, the end-to-end tests against a real gateway daemon and a scriptable fake one in network
+# namespaces, and the fuzzers of the parsers.
 # Must run as root (packages, network namespaces). Exits non-zero if anything fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -120,6 +120,7 @@ if step "build windows" build_preset windows; then
 fi
 # Run, not passed over: a missing or non-executable script fails its step.
 step "end to end (miniupnpd in namespaces)" tests/e2e/run.sh "$root/build/linux" "$root/build/windows"
+step "end to end, gateway modes (fake gateway)" tests/e2e/modes.sh "$root/build/linux"
 step "end to end, discovery on every kind of network" \
     tests/e2e/discovery.sh "$root/build/linux" "$root/build/windows" \
     "$root/build/windows/e2e-screenshots"

@@ -80,15 +80,15 @@ int probe(const ProbeOptions& options) {
         }
         const MonitorSnapshot snapshot = monitor.snapshot();
         const DisplayUpdate update =
-            display.update(snapshot, nowMilliseconds(), options.scale, refreshPeriod.get());
+            display.update(snapshot, steadyMilliseconds(), options.scale, refreshPeriod.get());
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - start)
                                  .count();
         std::printf("%lld status=%s rx=%s tx=%s rx_total=%lu tx_total=%lu\n",
                     static_cast<long long>(elapsed), quoted(update.statusLine).c_str(),
                     rate(update, update.received).c_str(), rate(update, update.sent).c_str(),
-                    static_cast<unsigned long>(snapshot.totalBytesReceived),
-                    static_cast<unsigned long>(snapshot.totalBytesSent));
+                    static_cast<unsigned long>(snapshot.totalBytesReceived()),
+                    static_cast<unsigned long>(snapshot.totalBytesSent()));
         std::fflush(stdout);
         if (update.hasRates && options.updates != 0 && ++ratedUpdates >= options.updates) {
             break;

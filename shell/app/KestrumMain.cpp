@@ -2,10 +2,26 @@
 
 #include "shell/app/CommandLine.h"
 #include "shell/app/MonitorApp.h"
+#include "shell/app/SingleInstance.h"
 
 #include <windows.h>
 
+namespace {
+
+// How long a later start waits for the first one to open its window.
+constexpr DWORD handOverPatience = 10000;
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A later start only brings the first one's window up, whatever its command line.
+    kestrum::CSingleInstance instance;
+    if (!instance.claim()) {
+        const auto handOver = instance.handOver(handOverPatience);
+        if (handOver != kestrum::CSingleInstance::HandOver::BecameFirst) {
+            return handOver == kestrum::CSingleInstance::HandOver::Opened ? 0 : 1;
+        }
+    }
     kestrum::StartOptions options;
     std::string error;
     if (!kestrum::parseCommandLine(GetCommandLineW(), options, error)) {

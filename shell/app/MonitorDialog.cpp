@@ -35,7 +35,7 @@ HBITMAP loadApplyGlyph(int dpi) {
     const int glyph = dpi >= 2 * USER_DEFAULT_SCREEN_DPI       ? IDB_APPLY_200
                       : dpi >= 3 * USER_DEFAULT_SCREEN_DPI / 2 ? IDB_APPLY_150
                                                                : IDB_APPLY;
-    return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(glyph),
+    return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(glyph),
                                            IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 }
 
@@ -56,11 +56,11 @@ bool CMonitorDialog::onInitDialog() {
     receivedGraph_.subclassDlgItem(IDC_RECEIVED_GRAPH, hwnd());
     sentGraph_.subclassDlgItem(IDC_SENT_GRAPH, hwnd());
 
-    char about[64];
+    const std::wstring about = CApplication::loadString(IDS_ABOUTBOX);
     HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
-    if (systemMenu != nullptr && *CApplication::loadString(IDS_ABOUTBOX, about, sizeof about)) {
-        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+    if (systemMenu != nullptr && !about.empty()) {
+        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
     }
 
     icons_.apply(hwnd(), IDI_APPLICATION_ICON);
@@ -72,7 +72,8 @@ bool CMonitorDialog::onInitDialog() {
     applyButton_.setTooltipStyleBalloon();
     applyButton_.setTooltipText(applyTooltip, true);
 
-    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1);
+    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1,
+                     TrayTooltip(CSystemTray::ampersandRule()));
 
     setUpGraph(receivedGraph_, receivedLine, graphScale_);
     setUpGraph(sentGraph_, sentLine, graphScale_);
@@ -226,7 +227,7 @@ void CMonitorDialog::onTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 }
 
 void CMonitorDialog::showTrayMenu() {
-    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     if (menu == nullptr) {
         return;
     }
@@ -235,7 +236,7 @@ void CMonitorDialog::showTrayMenu() {
     SetForegroundWindow(hwnd());
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
-    PostMessageA(hwnd(), WM_NULL, 0, 0);
+    PostMessageW(hwnd(), WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
 

@@ -1,6 +1,8 @@
 #include "shell/framework/DataExchange.h"
 
 #include "shell/framework/Application.h"
+#include "shell/framework/TextConversion.h"
+#include "shell/framework/WindowText.h"
 
 #include <cstdio>
 #include <limits>
@@ -21,7 +23,7 @@ void reject(HWND dialog, int id, const char* message) {
     }
     HWND edit = GetDlgItem(dialog, id);
     SetFocus(edit);
-    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageW(edit, EM_SETSEL, 0, -1);
 }
 
 } // namespace
@@ -63,14 +65,12 @@ void formatRangeMessage(std::uint32_t minimum, std::uint32_t maximum, char* out,
 }
 
 void showUnsigned(HWND dialog, int id, std::uint32_t value) {
-    SetDlgItemTextA(dialog, id, std::to_string(value).c_str());
+    SetDlgItemTextW(dialog, id, std::to_wstring(value).c_str());
 }
 
 bool readUnsigned(HWND dialog, int id, std::uint32_t minimum, std::uint32_t maximum,
                   std::uint32_t& value) {
-    HWND edit = GetDlgItem(dialog, id);
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    GetWindowTextA(edit, text.data(), static_cast<int>(text.size()));
+    const std::string text = wideToUtf8(windowText(GetDlgItem(dialog, id)));
     std::uint32_t number = 0;
     if (parseUnsigned(text.c_str(), number) != UnsignedText::Number) {
         reject(dialog, id, positiveIntegerMessage);

@@ -1,6 +1,7 @@
 #include "tests/desktop/DesktopTestApp.h"
 
 #include "shell/app/ResourceIds.h"
+#include "tests/support/CounterReadings.h"
 
 namespace kestrum::test {
 
@@ -34,7 +35,12 @@ bool IdleMonitor::run() {
     return false;
 }
 
-DesktopTestApp::DesktopTestApp() : CMonitorApp(buildDate, &shell) {}
+DesktopTestApp::DesktopTestApp() : CMonitorApp(buildDate, &shell, testInstanceName()) {}
+
+const wchar_t* DesktopTestApp::testInstanceName() {
+    static const std::wstring name = L"Kestrum test " + std::to_wstring(GetCurrentProcessId());
+    return name.c_str();
+}
 
 DesktopTestApp::~DesktopTestApp() {
     idleMonitor.requestStop(true);
@@ -53,15 +59,9 @@ void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std:
                                 bool published, std::int64_t milliseconds) {
     clock += milliseconds;
     // Every update brings a successful reading of both counters, taken now.
-    const auto takenAt = static_cast<std::uint32_t>(clock);
-    snapshot = {status,
-                received,
-                sent,
-                published,
-                snapshot.receivedReadings + 1,
-                snapshot.sentReadings + 1,
-                takenAt,
-                takenAt};
+    snapshot.statusText = status;
+    readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(clock));
+    snapshot.countersPublished = published;
     PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }

@@ -26,8 +26,9 @@ def parse(path):
             match = LINE.match(text.rstrip("\n"))
             if not match:
                 sys.exit(f"unexpected probe output: {text!r}")
-            time, _, rx, tx, rx_total, tx_total = match.groups()
-            entries.append({"time": int(time), "rx": None if rx == "-" else int(rx),
+            time, status, rx, tx, rx_total, tx_total = match.groups()
+            entries.append({"time": int(time), "status": status,
+                            "rx": None if rx == "-" else int(rx),
                             "tx": None if tx == "-" else int(tx),
                             "rx_total": int(rx_total), "tx_total": int(tx_total)})
     return entries

@@ -1,6 +1,7 @@
 // The monitor against devices that send malformed, endless, slow or absurd data.
 
 #include "monitor/TrafficRateMeter.h"
+#include "net/Sockets.h"
 #include "tests/hostile/HostileMonitor.h"
 #include "tests/support/Eventually.h"
 
@@ -129,9 +130,7 @@ TEST_F(HostileGatewayTest, CounterValuesOfAnyShapeKeepThePollersRunning) {
     // A counter stuck at its top shows no traffic.
     TrafficRateMeter meter;
     const auto sample = [&] {
-        const MonitorSnapshot snapshot = monitor_->snapshot();
-        return meter.sample(nowMilliseconds(), snapshot.totalBytesReceived, snapshot.totalBytesSent,
-                            30, refresh_.get());
+        return meter.sample(steadyMilliseconds(), monitor_->snapshot(), 30, refresh_.get());
     };
     ASSERT_EQ(sample().outcome, TrafficRateMeter::Outcome::FirstSample);
     std::this_thread::sleep_for(std::chrono::milliseconds(3 * refresh_.get()));

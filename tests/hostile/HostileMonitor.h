@@ -77,7 +77,7 @@ protected:
 
     bool counters(std::uint32_t received, std::uint32_t sent) {
         return takeUntil([=](const MonitorSnapshot& snapshot) {
-            return snapshot.totalBytesReceived == received && snapshot.totalBytesSent == sent;
+            return snapshot.totalBytesReceived() == received && snapshot.totalBytesSent() == sent;
         });
     }
 

@@ -113,6 +113,18 @@ TEST_F(HttpClientTest, CloseInsideTheHeadThrowsAndAWholeLfHeadIsComplete) {
     EXPECT_EQ(body.length(), 0);
 }
 
+// HTTP/1.1 gateways answer HTTP/1.0 requests in chunks: the body arrives decoded, and one cut
+// short is no success.
+TEST_F(HttpClientTest, ChunkedAnswersArriveDecoded) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    HttpTestServer server({reply(head + "4;x=y\r\n<New\r\n2\r\n/>\r\n0\r\nT: 1\r\n\r\n"),
+                           reply(head + "4\r\n<Ne\r\n"), reply(head + "4\r\n<New/>\r\n")});
+    client.get(String(server.url("/a").c_str()), body);
+    EXPECT_EQ(text(body), "<New/>");
+    EXPECT_THROW(client.get(String(server.url("/b").c_str()), body), NoConnectionException);
+    EXPECT_THROW(client.get(String(server.url("/c").c_str()), body), HttpException);
+}
+
 TEST_F(HttpClientTest, CloseWithoutAnswerIsNoSuccess) {
     HttpTestServer fresh({reply("")});
     EXPECT_THROW(client.get(String(fresh.url("/").c_str()), body),

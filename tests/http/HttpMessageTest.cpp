@@ -232,6 +232,91 @@ TEST(HttpMessageTest, CloseCompletesOnlyAWholeHeadAndDeclaredBody) {
     }
 }
 
+// A chunked body decodes to the same bytes in any split: sizes in either letter case with
+// leading zeros, extensions, bare LF line ends, trailers; a Content-Length beside it is ignored.
+TEST(HttpMessageTest, ChunkedBodiesDecodeInAnySplit) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+    const struct {
+        std::string bytes;
+        const char* body;
+    } cases[] = {
+        {head + "\r\n5\r\nhello\r\n7\r\n, world\r\n0\r\n\r\n", "hello, world"},
+        {head + "\r\n0000000003;name=\"a;b\"\r\n109\r\n1 ;x\r\n7\r\n0\r\n\r\n", "1097"},
+        {head + "\r\na\r\n0123456789\r\nA\r\nabcdefghij\r\n0\r\n\r\n", "0123456789abcdefghij"},
+        {head + "\r\n3\n172\n0\n\n", "172"},
+        {head + "\r\n2\r\n\r\n\r\n0\r\nX-Checksum: 1\r\nX-Other: 2\r\n\r\n", "\r\n"},
+        {head + "Content-Length: 3\r\n\r\n5\r\nhello\r\n0\r\n\r\n", "hello"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: identity, Chunked\r\n\r\n1\r\nx\r\n0\r\n\r\n", "x"},
+        {head + "\r\n0\r\n\r\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        const Parsed result = parseEverySplit(c.bytes);
+        EXPECT_EQ(result.state, State::Complete);
+        EXPECT_EQ(result.body, c.body);
+        EXPECT_EQ(parsed(c.bytes).contentLength(), -1);
+    }
+}
+
+// A chunk that does not parse is an error, never bytes of the body; so is a coding that this
+// client cannot undo.
+TEST(HttpMessageTest, MalformedChunksThrow) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const std::string& chunks : {
+             std::string("\r\n"),
+             std::string("zz\r\n"),
+             std::string("-5\r\nhello\r\n"),
+             std::string("+5\r\nhello\r\n"),
+             std::string("0x5\r\nhello\r\n"),
+             std::string(" 5\r\nhello\r\n"),
+             std::string("5 x\r\nhello\r\n"),
+             std::string("100001\r\n"),            // beyond the message bound
+             std::string("FFFFFFFFFFFFFFFFF\r\n"), // beyond any integer
+             std::string("5\r\nhelloXX\r\n"),
+             std::string("5\r\nhello\rX"),
+             std::string("5\r\nhello\r\n0\r\nno colon here\r\n\r\n"),
+             std::string("5\r\nhello\r\n0\r\n: empty name\r\n\r\n"),
+         }) {
+        expectMalformed(head + chunks);
+    }
+    for (const char* coding : {"gzip", "gzip, chunked", "chunked, chunked", "chunked, gzip"}) {
+        expectMalformed(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: ") + coding +
+                        "\r\n\r\n1\r\nx\r\n0\r\n\r\n");
+    }
+    std::string flood = head + "0\r\n";
+    for (int i = 0; i <= HttpMessage::maximumHeaders; ++i) {
+        flood += "t:\n";
+    }
+    expectMalformed(flood + "\r\n");
+}
+
+// At the close a chunked body is whole once its last chunk came, also without the blank line
+// that ends the trailer; cut anywhere before, it is not.
+TEST(HttpMessageTest, CloseCompletesAChunkedBodyOnlyAfterItsLastChunk) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    const struct {
+        const char* chunks;
+        bool complete;
+    } cases[] = {
+        {"", false},
+        {"5", false},
+        {"5\r\nhel", false},
+        {"5\r\nhello", false},
+        {"5\r\nhello\r\n", false},
+        {"5\r\nhello\r\n0", false},
+        {"5\r\nhello\r\n0\r\n", true},
+        {"5\r\nhello\r\n0\r\nX-T: 1", false},
+        {"5\r\nhello\r\n0\r\nX-T: 1\r\n", true},
+        {"5\r\nhello\r\n0\r\n\r\n", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.chunks);
+        HttpResponse response = parsed(head + c.chunks);
+        EXPECT_EQ(response.completeAtClose(), c.complete);
+        EXPECT_EQ(response.parseState() == State::Complete, c.complete);
+    }
+}
+
 TEST(HttpMessageTest, LineAfterCompleteMessageThrows) {
     HttpResponse response = parsed("HTTP/1.0 200 OK\r\nContent-Length: 1\r\n\r\nab");
     EXPECT_EQ(response.parseState(), State::Complete);

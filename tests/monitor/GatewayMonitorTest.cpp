@@ -1,6 +1,6 @@
 #include "monitor/GatewayMonitor.h"
 
-#include "monitor/CounterPoller.h"
+#include "monitor/CommonInterfaceLookup.h"
 #include "monitor/MonitorDisplay.h"
 #include "net/Sockets.h"
 #include "tests/monitor/MonitorFixture.h"
@@ -13,6 +13,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,10 +53,16 @@ protected:
         });
     }
 
-    // Counters are published only under the gateway's own status, never under the search's.
+    // Counters are published only under the gateway's own status, never under the search's;
+    // true once every counter has been read.
     static bool published(const MonitorSnapshot& snapshot) {
         EXPECT_FALSE(snapshot.countersPublished && snapshot.statusText == looking);
-        return snapshot.countersPublished;
+        bool every = snapshot.countersPublished && snapshot.wanCount > 0;
+        for (int wan = 0; wan < snapshot.wanCount; ++wan) {
+            every =
+                every && snapshot.wans[wan].received.published && snapshot.wans[wan].sent.published;
+        }
+        return every;
     }
 };
 
@@ -97,11 +104,13 @@ TEST_F(GatewayMonitorTest, ConnectedMonitorPostsEveryRefreshPeriodAndFollowsItsC
     const MonitorSnapshot snapshot = monitor_->snapshot();
     const auto taken = static_cast<std::uint32_t>(steadyMilliseconds());
     EXPECT_STREQ(snapshot.statusText.c_str(), "Test Gateway");
-    EXPECT_EQ(snapshot.totalBytesReceived, 0xFFFFFFFFu);
-    EXPECT_EQ(snapshot.totalBytesSent, 123u);
+    EXPECT_EQ(snapshot.totalBytesReceived(), 0xFFFFFFFFu);
+    EXPECT_EQ(snapshot.totalBytesSent(), 123u);
+    EXPECT_EQ(snapshot.wanCount, 1);
+    EXPECT_FALSE(snapshot.countersRefused);
     // Each counter comes with the time it was read, in the steady clock's milliseconds.
-    EXPECT_LE(snapshot.receivedTakenAt - started, taken - started);
-    EXPECT_LE(snapshot.sentTakenAt - started, taken - started);
+    EXPECT_LE(snapshot.wans[0].received.takenAt - started, taken - started);
+    EXPECT_LE(snapshot.wans[0].sent.takenAt - started, taken - started);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
 
     // Every 100 ms: two seconds bring many updates (bounds generous for slow machines).
@@ -193,7 +202,7 @@ TEST_F(GatewayMonitorTest, ANamedAddressIsAskedAgainWhenTheGatewayMoves) {
     router->setCounters(30, 40);
     router->start();
     ASSERT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
-        return snapshot.countersPublished && snapshot.totalBytesReceived == 30;
+        return snapshot.countersPublished && snapshot.totalBytesReceived() == 30;
     }));
 }
 
@@ -254,19 +263,96 @@ TEST_F(GatewayMonitorTest, FailedReadingsAndMissingArgumentsKeepTheCounters) {
     startMonitor();
     ASSERT_TRUE(takeUntil(published));
 
+    router->setSoapReply(missingCounters);
+    std::size_t before = router->requests().size();
+    ASSERT_TRUE(eventually([&] { return router->requests().size() >= before + 6; }, 60s));
+    EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
+    EXPECT_EQ(monitor_->totalBytesSent(), 6u);
+
+    router->setSoapReply("");
     router->setBehaviour(FakeGateway::Behaviour::Fail);
-    const std::size_t before = router->requests().size();
+    before = router->requests().size();
     ASSERT_TRUE(eventually([&] { return router->requests().size() >= before + 6; }, 60s));
     EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
     EXPECT_EQ(monitor_->totalBytesSent(), 6u);
     EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
+}
 
+// A fault instead of the counter is a refusal: the gateway is alive and kept, and after three
+// in a row the snapshot says so and the pollers ask only every 10 s, until a good reading.
+TEST_F(GatewayMonitorTest, RefusedCountersKeepTheGatewayAndSlowThePollers) {
+    auto router = gateway(namedDescription("Refusing"), 5, 6);
+    // Above the refusing pace, far below the time watched.
+    constexpr std::int64_t timeout = 12'000;
+    startMonitor(timeout);
+    ASSERT_TRUE(takeUntil(published));
+
+    router->setBehaviour(FakeGateway::Behaviour::Fail);
+    const std::size_t before = router->requests().size();
+    // Three refusals for each poller.
+    ASSERT_TRUE(eventually([&] { return router->requests().size() >= before + 6; }, 60s));
+    EXPECT_TRUE(monitor_->snapshot().countersRefused);
+    const std::size_t atHint = router->requests().size();
+    std::this_thread::sleep_for(3s);
+    EXPECT_LE(router->requests().size(), atHint + 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeout));
+    const MonitorSnapshot snapshot = monitor_->snapshot();
+    EXPECT_EQ(monitor_->mode(), GatewayMonitor::Mode::Connected);
+    EXPECT_STREQ(snapshot.statusText.c_str(), "Refusing");
+    EXPECT_TRUE(snapshot.countersRefused);
+
+    // The first good reading ends it, and the pace is half the period again.
     router->setBehaviour(FakeGateway::Behaviour::Answer);
-    router->setSoapReply(missingCounters);
+    router->setCounters(7, 8);
+    ASSERT_TRUE(takeUntil([](const MonitorSnapshot& current) {
+        return !current.countersRefused && current.totalBytesReceived() == 7 &&
+               current.totalBytesSent() == 8;
+    }));
     const std::size_t answered = router->requests().size();
-    ASSERT_TRUE(eventually([&] { return router->requests().size() >= answered + 6; }, 60s));
-    EXPECT_EQ(monitor_->totalBytesReceived(), 5u);
-    EXPECT_EQ(monitor_->totalBytesSent(), 6u);
+    EXPECT_TRUE(eventually([&] { return router->requests().size() >= answered + 10; }, 60s));
+}
+
+// Status 500 without a fault is a failure like any other: no refusal, and the gateway, silent
+// otherwise, is lost.
+TEST_F(GatewayMonitorTest, AServerErrorIsNoRefusal) {
+    auto router = gateway(namedDescription("Failing"), 5, 6);
+    startMonitor(1000);
+    ASSERT_TRUE(takeUntil(published));
+    router->setBehaviour(FakeGateway::Behaviour::ServerError);
+    EXPECT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
+        EXPECT_FALSE(snapshot.countersRefused);
+        return snapshot.statusText == looking;
+    }));
+}
+
+// Every WAN device with the common interface service is read, and the counters add up; one
+// that repeats a control URL already read is read once.
+TEST_F(GatewayMonitorTest, EveryWanDeviceIsRead) {
+    const auto wan = [](const char* type, const char* controlUrl) {
+        return std::string("<device><deviceType>") + type +
+               "</deviceType><serviceList><service><serviceType>" + common1 +
+               "</serviceType><controlURL>" + controlUrl +
+               "</controlURL></service></serviceList></device>";
+    };
+    const std::string document =
+        "<?xml version=\"1.0\"?><root><device><deviceType>" + std::string(igd1) +
+        "</deviceType><friendlyName>Two lines</friendlyName><deviceList>" +
+        wan(wan1, "/ctl/first") + wan("urn:schemas-upnp-org:device:WANDevice:2", "/ctl/second") +
+        wan(wan1, "/ctl/first") + "</deviceList></device></root>";
+    auto router = gateway(document, 1000, 3000);
+    startMonitor();
+    ASSERT_TRUE(takeUntil(published));
+    const MonitorSnapshot snapshot = monitor_->snapshot();
+    EXPECT_EQ(snapshot.wanCount, 2);
+    EXPECT_EQ(snapshot.totalBytesReceived(), 2000u);
+    EXPECT_EQ(snapshot.totalBytesSent(), 6000u);
+    std::set<std::string> paths;
+    for (const std::string& request : router->requests()) {
+        if (request.rfind("POST ", 0) == 0) {
+            paths.insert(request.substr(5, request.find(' ', 5) - 5));
+        }
+    }
+    EXPECT_EQ(paths, (std::set<std::string>{"/ctl/first", "/ctl/second"}));
 }
 
 // Replies without counters are no sign of life: the gateway is given up as if silent.
@@ -296,8 +382,8 @@ TEST_F(GatewayMonitorTest, AGatewayThatVanishesIsFoundAgainOnItsNewPort) {
     router->start();
     ASSERT_NE(router->port(), firstPort);
     ASSERT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
-        return snapshot.countersPublished && snapshot.totalBytesReceived == 30 &&
-               snapshot.totalBytesSent == 40;
+        return snapshot.countersPublished && snapshot.totalBytesReceived() == 30 &&
+               snapshot.totalBytesSent() == 40;
     }));
     EXPECT_STREQ(monitor_->statusText().c_str(), "Moving");
 }
@@ -312,27 +398,23 @@ protected:
         service_.serviceType = common1;
         service_.controlURL =
             ("http://127.0.0.1:" + std::to_string(gateway_.port()) + "/ctl").c_str();
-        pollers_.push_back(std::make_unique<ReceivedBytesPoller>(monitor_, service_));
-        pollers_.push_back(std::make_unique<SentBytesPoller>(monitor_, service_));
-        for (auto& poller : pollers_) {
-            poller->initialize();
-            poller->start();
-        }
+        CounterServices services;
+        services.services[0] = &service_;
+        services.count = 1;
+        monitor_->startPolling(services);
     }
 
     void TearDown() override {
-        for (auto& poller : pollers_) {
-            poller->requestStop(true);
-        }
+        monitor_.reset();
         stopSockets();
     }
 
     bool showing(std::uint32_t value) const {
         return eventually(
             [&] {
-                const MonitorSnapshot snapshot = monitor_.snapshot();
-                return snapshot.countersPublished && snapshot.totalBytesReceived == value &&
-                       snapshot.totalBytesSent == value;
+                const MonitorSnapshot snapshot = monitor_->snapshot();
+                return snapshot.countersPublished && snapshot.totalBytesReceived() == value &&
+                       snapshot.totalBytesSent() == value;
             },
             60s);
     }
@@ -343,10 +425,10 @@ protected:
         return eventually([&] { return gateway_.requests().size() >= before + 4; }, 60s);
     }
 
-    // One window update, each half a second after the one before.
+    // One window update, on the clock the readings' times come from; a period of 1 ms, so that
+    // no update is skipped however soon it follows the last.
     DisplayUpdate update() {
-        now_ += 500;
-        return display_.update(monitor_.snapshot(), now_, 30, 500);
+        return display_.update(monitor_->snapshot(), steadyMilliseconds(), 30, 1);
     }
 
     static std::string reply(const std::string& arguments) {
@@ -359,12 +441,10 @@ protected:
     FakeGateway gateway_{""};
     RefreshPeriod refresh_{100};
     UpdateQueue updates_;
-    GatewayMonitor monitor_{refresh_, updates_};
     Device device_;
     Service service_{&device_};
-    std::vector<std::unique_ptr<CounterPoller>> pollers_;
+    std::unique_ptr<GatewayMonitor> monitor_ = std::make_unique<GatewayMonitor>(refresh_, updates_);
     MonitorDisplay display_{4};
-    std::int64_t now_ = 1'700'000'000'000;
 };
 
 // N, then 0 or a reply without a usable counter, then N again: never any traffic, below 2^31
@@ -382,6 +462,7 @@ TEST_F(CounterPollingTest, AFallToZeroOrAReplyWithoutCounterShowsNoTraffic) {
         gateway_.setCounters(n, n);
         ASSERT_TRUE(showing(n));
         update();
+        ASSERT_TRUE(furtherReadings());
         EXPECT_EQ(update().received, 0u);
 
         gateway_.setCounters(0, 0);
@@ -406,51 +487,6 @@ TEST_F(CounterPollingTest, AFallToZeroOrAReplyWithoutCounterShowsNoTraffic) {
             EXPECT_EQ(shown.received + shown.sent, 0u) << body;
         }
     }
-}
-
-// Which embedded device and service carry the counters; no network involved.
-class CommonInterfaceLookupTest : public ::testing::Test {
-protected:
-    Device& addDevice(Device& parent, const char* type) {
-        auto* device = new Device;
-        device->parent = &parent;
-        device->deviceType = type;
-        parent.devices.append(device);
-        return *device;
-    }
-    Service& addService(Device& device, const char* type) {
-        auto* service = new Service(&device);
-        service->serviceType = type;
-        device.services.append(service);
-        return *service;
-    }
-    Device root;
-};
-
-TEST_F(CommonInterfaceLookupTest, AcceptsEveryVersionOfOneOrMore) {
-    Device& wan = addDevice(root, "urn:schemas-upnp-org:device:WANDevice:12");
-    addService(wan, "urn:schemas-upnp-org:service:Layer3Forwarding:1");
-    Service& common = addService(wan, "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:2");
-    EXPECT_EQ(GatewayMonitor::findCommonInterfaceService(root), &common);
-}
-
-TEST_F(CommonInterfaceLookupTest, RejectsOtherTypesAndDeeperDevices) {
-    for (const char* type :
-         {"urn:schemas-upnp-org:device:WANDevice:0",
-          "urn:schemas-upnp-org:device:WANDevice:", "urn:schemas-upnp-org:device:WANDevice:1a",
-          "urn:schemas-upnp-org:device:wandevice:1", "urn:schemas-upnp-org:device:WANDevice"}) {
-        addService(addDevice(root, type), common1);
-    }
-    Device& wrapper = addDevice(root, "urn:schemas-upnp-org:device:Wrapper:1");
-    addService(addDevice(wrapper, wan1), common1);
-    addService(addDevice(root, wan1), "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:0");
-    EXPECT_EQ(GatewayMonitor::findCommonInterfaceService(root), nullptr);
-}
-
-TEST_F(CommonInterfaceLookupTest, LooksBeyondAWanDeviceWithoutTheService) {
-    addDevice(root, wan1);
-    Service& common = addService(addDevice(root, wan1), common1);
-    EXPECT_EQ(GatewayMonitor::findCommonInterfaceService(root), &common);
 }
 
 } // namespace

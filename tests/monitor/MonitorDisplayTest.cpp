@@ -1,12 +1,14 @@
 #include "monitor/MonitorDisplay.h"
 
+#include "tests/support/CounterReadings.h"
+
 #include <gtest/gtest.h>
 #include <string>
 
 namespace kestrum::test {
 namespace {
 
-constexpr std::int64_t start = 1'700'000'000'000;
+constexpr std::int64_t start = 86'400'000; // steady milliseconds
 constexpr const char* looking = "Looking for an UPnP gateway...";
 
 // Both counters as read at `now`.
@@ -14,11 +16,7 @@ MonitorSnapshot counters(const char* status, std::uint32_t received, std::uint32
                          std::int64_t now) {
     MonitorSnapshot snapshot;
     snapshot.statusText = status;
-    snapshot.totalBytesReceived = received;
-    snapshot.totalBytesSent = sent;
-    snapshot.countersPublished = true;
-    snapshot.receivedTakenAt = static_cast<std::uint32_t>(now);
-    snapshot.sentTakenAt = snapshot.receivedTakenAt;
+    readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(now));
     return snapshot;
 }
 
@@ -51,21 +49,18 @@ TEST(MonitorDisplayTest, TrafficLevelTopsOutAtTheScale) {
     }
 }
 
-TEST(MonitorDisplayTest, TooltipCarriesStatusAndRatesAndIsCutAt127Bytes) {
-    EXPECT_STREQ(MonitorDisplay::formatTooltip("Router", 45, 10).c_str(),
-                 "Router\nReceiving (KB/s): 45\n  Sending (KB/s): 10");
-    EXPECT_STREQ(MonitorDisplay::formatTooltip(String(), 0, 0).c_str(),
-                 "\nReceiving (KB/s): 0\n  Sending (KB/s): 0");
-
+// The tooltip keeps the rates whole and cuts the name; the window's rule for "&" applies.
+TEST(MonitorDisplayTest, TooltipKeepsTheRatesAndCutsTheName) {
     const std::string longName(200, 'n');
-    const String cut = MonitorDisplay::formatTooltip(longName.c_str(), 1, 2);
-    EXPECT_EQ(cut.length(), 127);
-    EXPECT_EQ(std::string(cut.c_str()), longName.substr(0, 127));
-
-    // Before the first rates the tooltip is the status alone, cut the same way.
-    MonitorDisplay display(4);
-    const auto update = display.update(counters(longName.c_str(), 0, 0, start), start, 30, 500);
-    EXPECT_EQ(update.tooltip.length(), 127);
+    MonitorDisplay display(4, TrayTooltip(TrayTooltip::Ampersands::Tripled));
+    auto update = display.update(counters(longName.c_str(), 0, 0, start), start, 30, 500);
+    EXPECT_EQ(std::string(update.tooltip.c_str()), std::string(126, 'n') + "\xE2\x80\xA6");
+    update = display.update(counters(longName.c_str(), 12'500'000, 0, start + 1000), start + 1000,
+                            30, 500);
+    EXPECT_EQ(std::string(update.tooltip.c_str()),
+              std::string(82, 'n') + "\xE2\x80\xA6\nReceiving (KB/s): 12500\n  Sending (KB/s): 0");
+    update = display.update(counters("AT&T", 12'500'000, 0, start + 2000), start + 2000, 30, 500);
+    EXPECT_STREQ(update.tooltip.c_str(), "AT&&&T\nReceiving (KB/s): 0\n  Sending (KB/s): 0");
 }
 
 TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {
@@ -201,6 +196,62 @@ TEST(MonitorDisplayTest, ResizedHistoriesKeepTheirNewestValues) {
             EXPECT_EQ(display.receivedHistory().back(), 9);
         }
     }
+}
+
+// A refusing gateway's name carries the hint in the status line and the tooltip, whether its
+// counters were never read or one of them was; it goes with the refusal. A search shows none.
+TEST(MonitorDisplayTest, RefusedCountersAreHintedAfterTheName) {
+    constexpr const char* refused = "Router (counters refused)";
+    const struct {
+        const char* what;
+        const char* status;
+        bool published;
+        bool refusedFlag;
+        const char* statusLine;
+        const char* tooltip;
+    } cases[] = {
+        {"never read", "Router", false, true, refused, refused},
+        {"one counter read", "Router", true, true, refused,
+         "Router (counters refused)\nReceiving (KB/s): 2\n  Sending (KB/s): 0"},
+        {"read again", "Router", true, false, "Router",
+         "Router\nReceiving (KB/s): 2\n  Sending (KB/s): 0"},
+        {"searching", looking, false, false, looking, looking},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MonitorDisplay display(2);
+        MonitorSnapshot snapshot = counters(c.status, 0, 0, start);
+        snapshot.countersPublished = c.published;
+        snapshot.countersRefused = c.refusedFlag;
+        display.update(snapshot, start, 30, 500);
+        snapshot = counters(c.status, 2'000, 0, start + 1000);
+        snapshot.countersPublished = c.published;
+        snapshot.countersRefused = c.refusedFlag;
+        const DisplayUpdate update = display.update(snapshot, start + 1000, 30, 500);
+        EXPECT_STREQ(update.statusLine.c_str(), c.statusLine);
+        EXPECT_TRUE(update.setsTooltip);
+        EXPECT_STREQ(update.tooltip.c_str(), c.tooltip);
+        EXPECT_EQ(update.hasRates, c.published);
+    }
+}
+
+// Refused comes first: a refusing gateway's counters standing still say nothing about the line.
+TEST(MonitorDisplayTest, ARefusalHidesTheStuckHint) {
+    MonitorDisplay display(2);
+    MonitorSnapshot snapshot;
+    for (int second = 0; second <= 61; ++second) {
+        snapshot.statusText = "Router";
+        readCounters(snapshot, 0, 0, 0, static_cast<std::uint32_t>(start + second * 1000));
+        snapshot.countersRefused = second >= 30;
+        const DisplayUpdate update = display.update(snapshot, start + second * 1000, 30, 500);
+        if (second >= 30) {
+            EXPECT_STREQ(update.statusLine.c_str(), "Router (counters refused)") << second;
+        }
+    }
+    snapshot.countersRefused = false;
+    readCounters(snapshot, 0, 0, 0, static_cast<std::uint32_t>(start + 62'000));
+    EXPECT_STREQ(display.update(snapshot, start + 62'000, 30, 500).statusLine.c_str(),
+                 "Router (counters stuck)");
 }
 
 } // namespace

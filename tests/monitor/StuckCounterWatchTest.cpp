@@ -1,8 +1,12 @@
 #include "monitor/MonitorDisplay.h"
+#include "tests/support/CounterReadings.h"
 
 #include <cstdint>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kestrum::test {
 namespace {
@@ -19,15 +23,17 @@ class Gateway {
 public:
     explicit Gateway(const char* status = gateway) { snapshot_.statusText = status; }
 
-    DisplayUpdate read(std::uint32_t received, std::uint32_t sent) {
-        snapshot_.countersPublished = true;
-        snapshot_.totalBytesReceived = received;
-        snapshot_.totalBytesSent = sent;
-        ++snapshot_.receivedReadings;
-        ++snapshot_.sentReadings;
-        // Read as the window updates, a second after the last.
-        snapshot_.receivedTakenAt = static_cast<std::uint32_t>(now_ + 1000);
-        snapshot_.sentTakenAt = snapshot_.receivedTakenAt;
+    // Read as the window updates, a second after the last.
+    DisplayUpdate read(std::uint32_t received, std::uint32_t sent, int wan = 0) {
+        readCounters(snapshot_, wan, received, sent, static_cast<std::uint32_t>(now_ + 1000));
+        return next();
+    }
+    // Every WAN device read at once: received and sent of each, in order.
+    DisplayUpdate readDevices(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& devices) {
+        for (std::size_t wan = 0; wan < devices.size(); ++wan) {
+            readCounters(snapshot_, static_cast<int>(wan), devices[wan].first, devices[wan].second,
+                         static_cast<std::uint32_t>(now_ + 1000));
+        }
         return next();
     }
     // The pollers failed: the counters keep their values, the reading counts stay.
@@ -36,7 +42,7 @@ public:
     DisplayUpdate hold(int seconds) {
         DisplayUpdate last;
         for (int i = 0; i < seconds; ++i) {
-            last = read(snapshot_.totalBytesReceived, snapshot_.totalBytesSent);
+            last = read(snapshot_.wans[0].received.value, snapshot_.wans[0].sent.value);
         }
         return last;
     }
@@ -51,7 +57,7 @@ private:
 
     MonitorSnapshot snapshot_;
     MonitorDisplay display_{4};
-    std::int64_t now_ = 1'700'000'000'000;
+    std::int64_t now_ = 86'400'000; // steady milliseconds
 };
 
 bool hinted(const DisplayUpdate& update) {
@@ -164,6 +170,87 @@ TEST(StuckCounterWatchTest, TheHintNeverSurvivesAChangeOfGateway) {
     EXPECT_FALSE(hinted(line.read(0, 0)));
     EXPECT_FALSE(hinted(line.hold(59)));
     EXPECT_TRUE(hinted(line.hold(1)));
+}
+
+// Two WAN devices over a minute and a second, read once a second: a device whose two counters
+// stand still is idle and raises the hint only when every device is stuck; one whose counter
+// stands still while its other one moves raises it whatever the other device does.
+TEST(StuckCounterWatchTest, AnIdleSecondDeviceRaisesNoHintBesideTraffic) {
+    using Counters = std::pair<std::uint32_t, std::uint32_t>;
+    constexpr std::uint32_t ordinary = 123'456'789;
+    const auto moving = [](std::uint32_t second) {
+        return Counters{5'000'000 + second * 125'000, 7'000'000 + second * 50'000};
+    };
+    const auto still = [](std::uint32_t value) {
+        return [value](std::uint32_t) { return Counters{value, value}; };
+    };
+    const struct {
+        const char* name;
+        std::function<Counters(std::uint32_t)> first;
+        std::function<Counters(std::uint32_t)> second;
+        bool stuck;
+    } cases[] = {
+        {"traffic on the first, the second at 0 and 0", moving, still(0), false},
+        {"traffic on the second, the first at 0 and 0", still(0), moving, false},
+        {"traffic on the first, the second at 2^32 - 1", moving, still(top32), false},
+        {"traffic on the first, the second at ordinary values", moving, still(ordinary), false},
+        {"both idle, one at 0 and 0", still(ordinary), still(0), false},
+        {"both at 0 and 0", still(0), still(0), true},
+        {"one at 0 and 0, the other at 2^31 - 1", still(0), still(top31), true},
+        {"traffic on the first, the second's sent at 0 while it receives", moving,
+         [&](std::uint32_t second) {
+             return Counters{moving(second).first, 0};
+         },
+         true},
+        {"the first's received stands beside its sent, the second idle",
+         [&](std::uint32_t second) {
+             return Counters{ordinary, moving(second).second * 10};
+         },
+         still(0), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Gateway line;
+        DisplayUpdate update;
+        for (std::uint32_t second = 0; second <= 60; ++second) {
+            update = line.readDevices({c.first(second), c.second(second)});
+            if (second < 60) {
+                ASSERT_FALSE(hinted(update)) << second;
+            }
+        }
+        EXPECT_EQ(hinted(update), c.stuck);
+    }
+}
+
+// A counter that reads 0 once carries no traffic on its climb back: beside it, a counter
+// standing still at an ordinary value is no more stuck than beside a quiet line. The glitching
+// counter's rates hold through each glitch.
+TEST(StuckCounterWatchTest, AGlitchWhileTheOtherCounterStandsStill) {
+    const struct {
+        const char* name;
+        std::uint32_t sent;
+        bool stuck;
+    } cases[] = {
+        {"sent at an ordinary value", 123'456'789, false},
+        {"sent at 2^32 - 1", top32, true},
+        {"sent at 0", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Gateway line;
+        // 10 KB/s received from 300 MB on: 600 KB a minute, 0 on every ninth reading.
+        DisplayUpdate update;
+        for (std::uint32_t second = 0; second <= 60; ++second) {
+            const std::uint32_t received = second % 9 == 8 ? 0 : 300'000'000 + second * 10'000;
+            update = line.read(received, c.sent);
+            if (second > 0) {
+                EXPECT_TRUE(update.hasRates);
+                EXPECT_EQ(update.received, 10u) << second;
+                EXPECT_EQ(update.sent, 0u) << second;
+            }
+        }
+        EXPECT_EQ(hinted(update), c.stuck);
+    }
 }
 
 } // namespace

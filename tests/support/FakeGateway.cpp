@@ -73,6 +73,9 @@ void FakeGateway::State::serve(PeerConnection& client) {
     case Behaviour::Fail:
         client.send(httpResponse("500 Internal Server Error", soapFault("501", "Action Failed")));
         break;
+    case Behaviour::ServerError:
+        client.send(httpResponse("500 Internal Server Error", "<html><body>Busy</body></html>"));
+        break;
     case Behaviour::Answer:
         client.send(answerFor(request, client.port()));
         break;

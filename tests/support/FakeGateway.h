@@ -39,10 +39,11 @@ std::string namedDescription(const std::string& name,
 class FakeGateway {
 public:
     enum class Behaviour {
-        Answer,  // the description, the counters, a fault for unknown actions
-        Fail,    // status 500 with a SOAP fault, to every request
-        Garbage, // bytes that are no HTTP response, to every request
-        Silent,  // read each request and never answer; the connection stays open until stop
+        Answer,      // the description, the counters, a fault for unknown actions
+        Fail,        // status 500 with a SOAP fault, to every request
+        ServerError, // status 500 with an HTML page, to every request
+        Garbage,     // bytes that are no HTTP response, to every request
+        Silent,      // read each request and never answer; the connection stays open until stop
     };
 
     static constexpr const char* descriptionPath = "/rootDesc.xml";

@@ -90,9 +90,8 @@ TEST_F(ServiceInvoke, FailuresReachTheCaller) {
     String name;
     StringMap out;
 
-    // An action the gateway does not know: a fault with status 500.
-    EXPECT_THROW(service.invoke("GetNothing", StringMap(), name, out),
-                 HttpClient::BadResponseException);
+    // An action the gateway does not know: a fault with status 500, which refuses it.
+    EXPECT_THROW(service.invoke("GetNothing", StringMap(), name, out), SoapClient::FaultException);
 
     gateway.setSoapReply("<s:Envelope><s:Body/></s:Envelope>");
     EXPECT_THROW(service.invoke("GetTotalBytesSent", StringMap(), name, out),

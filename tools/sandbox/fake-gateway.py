@@ -26,6 +26,9 @@ fake-gateway.py --address IP --port PORT --wan SPEC [--wan SPEC ...] [options]
                     none    no SSDP at all
   --notify-after S  seconds before the first NOTIFY (default 3)
   --st own          answer a search for an older version of a type with the type's own ST
+  --also-answer upnp|dslforum
+                    answer searches for the same types in that namespace too (a TR-064
+                    gateway that a UPnP search finds as well)
   --log FILE        one line per HTTP request and per SSDP datagram taken or sent, each with
                     milliseconds of a monotonic clock
 
@@ -99,6 +102,14 @@ class Gateway:
                 self.device_type("WANConnectionDevice"),
                 self.service_type("WANCommonInterfaceConfig"),
                 self.service_type("WANIPConnection")]
+
+    def answered_types(self):
+        """The own types, and with --also-answer the same types in that namespace."""
+        types = self.own_types()
+        if self.options.also_answer:
+            other = NAMESPACES[self.options.also_answer][0]
+            types += [own.replace(self.ns, other, 1) for own in types]
+        return types
 
     def location(self):
         return f"http://{self.options.address}:{self.options.port}{DESCRIPTION_PATH}"
@@ -238,7 +249,7 @@ class Gateway:
             return self.device_type("InternetGatewayDevice")
         if search_target in ("upnp:rootdevice", f"uuid:{UUID}"):
             return None if self.options.types == "dslforum" else search_target
-        for own in self.own_types():
+        for own in self.answered_types():
             family, _, own_version = own.rpartition(":")
             prefix, _, version = search_target.rpartition(":")
             if prefix == family and version.isdigit() and 1 <= int(version) <= int(own_version):
@@ -388,6 +399,7 @@ def arguments(argv):
     parser.add_argument("--ssdp", choices=("answer", "unicast", "notify", "none"), default="answer")
     parser.add_argument("--notify-after", type=float, default=3)
     parser.add_argument("--st", choices=("own",), default=None)
+    parser.add_argument("--also-answer", choices=sorted(NAMESPACES), default=None)
     parser.add_argument("--log")
     options = parser.parse_args(argv)
     options.st_own = options.st == "own"
