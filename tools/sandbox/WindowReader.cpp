@@ -107,7 +107,8 @@ int watch(int seconds) {
     return 0;
 }
 
-// The tray menu holds Open, About, a separator and Exit: the fourth stop going down.
+// Exit is the tray menu's last item, wherever the items above it go: with nothing selected yet,
+// the up arrow selects the last item.
 int chooseExit(HWND window, int seconds, HANDLE process) {
     PostMessageA(window, kestrum::WM_TRAY_NOTIFY, trayIconId, WM_RBUTTONUP);
     HWND menu = nullptr;
@@ -118,9 +119,7 @@ int chooseExit(HWND window, int seconds, HANDLE process) {
         std::fprintf(stderr, "the tray menu did not open\n");
         return 1;
     }
-    for (int i = 0; i < 3; ++i) {
-        PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-    }
+    PostMessageA(menu, WM_KEYDOWN, VK_UP, 0);
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
     const long long chosen = unixMilliseconds();
     if (!waitFor(seconds, [&] { return !IsWindow(window); })) {
