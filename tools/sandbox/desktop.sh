@@ -93,6 +93,7 @@ prepare_wine_prefix() { # PREFIX [namespace] [DESKTOP]
 # text and border).
 picture_shows() { # picture left top width height
     local colours
+    [ $# = 5 ] || return 1 # no region at all shows nothing
     colours=$(convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -format %k info: 2>/dev/null) &&
         [ "$colours" -ge 3 ]
 }
