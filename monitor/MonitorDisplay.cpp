@@ -48,6 +48,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
+    facts_ = snapshot.facts;
     const String hint = counterHint(snapshot, now);
     const String status = snapshot.statusText + hint;
     DisplayUpdate result;
@@ -124,6 +125,14 @@ String MonitorDisplay::formatTooltip(const String& status, std::uint32_t receive
     std::snprintf(text, sizeof text, "%s\nReceiving (KB/s): %d\n  Sending (KB/s): %d",
                   status.c_str(), static_cast<int>(received), static_cast<int>(sent));
     return String(text);
+}
+
+bool MonitorDisplay::capacityCredible() const {
+    return false;
+}
+
+int MonitorDisplay::lineSharePercent(GatewayMonitor::Counter) const {
+    return -1;
 }
 
 } // namespace kestrum

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/ConnectionFacts.h"
+#include "monitor/GatewayMonitor.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/ReadoutDigits.h"
 #include "monitor/StuckCounterWatch.h"
@@ -57,6 +59,15 @@ public:
     int receivedDigits() const { return receivedDigits_.count(); }
     int sentDigits() const { return sentDigits_.count(); }
 
+    // Bytes since start: the sum of the measured steps.
+    std::uint64_t totalBytesReceived() const { return totalReceived_; }
+    std::uint64_t totalBytesSent() const { return totalSent_; }
+    const ConnectionFacts& facts() const { return facts_; }
+    // Downstream and upstream capacity are both credible.
+    bool capacityCredible() const;
+    // The rate's share of its direction's capacity, or -1 when the capacity is not credible.
+    int lineSharePercent(GatewayMonitor::Counter counter) const;
+
     // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
@@ -75,6 +86,9 @@ private:
     String statusLine_ = initialStatusLine;
     std::vector<std::int32_t> receivedHistory_;
     std::vector<std::int32_t> sentHistory_;
+    std::uint64_t totalReceived_ = 0;
+    std::uint64_t totalSent_ = 0;
+    ConnectionFacts facts_;
 };
 
 } // namespace kestrum
