@@ -79,6 +79,8 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.hasRates = true;
         result.received = rates.received;
         result.sent = rates.sent;
+        totalReceived_ += rates.receivedBytes;
+        totalSent_ += rates.sentBytes;
         result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);
         result.receivedDigits = receivedDigits_.show(rates.received);
         result.sentDigits = sentDigits_.show(rates.sent);

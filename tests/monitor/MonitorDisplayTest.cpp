@@ -259,3 +259,40 @@ TEST(MonitorDisplayTest, ARefusalHidesTheStuckHint) {
 
 } // namespace
 } // namespace kestrum::test
+
+namespace kestrum::test {
+namespace {
+
+// The totals sum the measured steps: a glitch counts its whole span once, a reset counts from
+// the counter's new start, and the wrap at 2^32 counts forward.
+TEST(MonitorDisplayTest, TotalsSumTheMeasuredStepsThroughGlitchResetAndWrap) {
+    const struct {
+        std::uint32_t received;
+        std::uint32_t sent;
+        std::uint64_t totalReceived;
+        std::uint64_t totalSent;
+    } steps[] = {
+        {1'000'000, 0xFFFFFFFFu - 150'000, 0, 0},
+        {1'100'000, 0xFFFFFFFFu - 50'000, 100'000, 100'000},
+        {0, 49'999, 100'000, 200'000},            // received glitches to 0, sent wraps
+        {1'300'000, 149'999, 300'000, 300'000},   // back above: the glitch's span counts
+        {5'000, 249'999, 300'000, 400'000},       // received falls: reset or glitch?
+        {105'000, 349'999, 400'000, 500'000},     // growing from the low value: a reset
+        {0xFFFFFFFFu, 449'999, 400'000, 600'000}, // an impossible jump counts nothing yet
+    };
+    MonitorDisplay display(3);
+    MonitorSnapshot snapshot;
+    snapshot.statusText = "Router";
+    std::int64_t now = start;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(now - start);
+        readCounters(snapshot, 0, step.received, step.sent, static_cast<std::uint32_t>(now));
+        display.update(snapshot, now, 1000, 1000);
+        EXPECT_EQ(display.totalBytesReceived(), step.totalReceived);
+        EXPECT_EQ(display.totalBytesSent(), step.totalSent);
+        now += 1000;
+    }
+}
+
+} // namespace
+} // namespace kestrum::test
