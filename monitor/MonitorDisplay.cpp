@@ -1,5 +1,8 @@
 #include "monitor/MonitorDisplay.h"
 
+#include "monitor/LineCapacity.h"
+
+#include <algorithm>
 #include <cstdio>
 
 namespace kestrum {
@@ -79,6 +82,10 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.hasRates = true;
         result.received = rates.received;
         result.sent = rates.sent;
+        lastReceived_ = rates.received;
+        lastSent_ = rates.sent;
+        highestReceived_ = std::max(highestReceived_, rates.received);
+        highestSent_ = std::max(highestSent_, rates.sent);
         totalReceived_ += rates.receivedBytes;
         totalSent_ += rates.sentBytes;
         result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);

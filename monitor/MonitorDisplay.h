@@ -88,6 +88,11 @@ private:
     std::vector<std::int32_t> sentHistory_;
     std::uint64_t totalReceived_ = 0;
     std::uint64_t totalSent_ = 0;
+    // The latest and the highest rates measured since start, for the line's share.
+    std::uint32_t lastReceived_ = 0;
+    std::uint32_t lastSent_ = 0;
+    std::uint32_t highestReceived_ = 0;
+    std::uint32_t highestSent_ = 0;
     ConnectionFacts facts_;
 };
 
