@@ -94,6 +94,7 @@ void CMonitorApp::exit() {
     if (monitorWindow_ != nullptr) {
         monitorWindow_->show(SW_HIDE);
         monitorWindow_->aboutBox().show(SW_HIDE);
+        monitorWindow_->detailsWindow().show(SW_HIDE);
     }
     tray_.removeIcon();
     if (monitorStarted_) {

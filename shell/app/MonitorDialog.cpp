@@ -66,6 +66,7 @@ bool CMonitorDialog::onInitDialog() {
     icons_.apply(hwnd(), IDI_APPLICATION_ICON);
 
     aboutBox_.create();
+    details_.create();
 
     applyButton_.makeTexture(7, 0, 30, 40, CStyledButton::buttonFace);
     setApplyGlyph();
@@ -137,6 +138,9 @@ void CMonitorDialog::update() {
     if (shown.setsTooltip) {
         application_.tray().setTooltipText(shown.tooltip.c_str());
     }
+    if (details_.visible()) {
+        details_.refresh(*display_);
+    }
 }
 
 bool CMonitorDialog::apply() {
@@ -193,6 +197,9 @@ bool CMonitorDialog::onCommand(int id, int) {
         return true;
     case ID_TRAY_OPEN:
         open();
+        return true;
+    case ID_TRAY_DETAILS:
+        details_.open(hwnd(), *display_);
         return true;
     case ID_TRAY_ABOUT:
         aboutBox_.open(hwnd());

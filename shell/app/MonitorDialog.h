@@ -3,6 +3,7 @@
 #include "monitor/MonitorDisplay.h"
 #include "shell/app/AboutDialog.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/DetailsDialog.h"
 #include "shell/app/Icons.h"
 #include "shell/controls/HyperLink.h"
 #include "shell/controls/SegmentDisplay.h"
@@ -41,6 +42,7 @@ public:
 
     std::uint32_t graphScale() const { return graphScale_; }
     CAboutDialog& aboutBox() { return aboutBox_; }
+    CDetailsDialog& detailsWindow() { return details_; }
 
 protected:
     bool onInitDialog() override;
@@ -70,6 +72,7 @@ private:
     CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
+    CDetailsDialog details_;
 };
 
 } // namespace kestrum

@@ -20,13 +20,13 @@ bool CDialog::create(HWND owner) {
         owner = application->mainWindow()->hwnd();
     }
     // The procedure stores this object on WM_INITDIALOG, before any control notification.
-    CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(templateId_), owner, dialogProc,
+    CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId_), owner, dialogProc,
                        reinterpret_cast<LPARAM>(this));
     return hwnd_ != nullptr;
 }
 
 CDialog* CDialog::fromHandle(HWND window) {
-    return reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    return reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
 bool CDialog::onMessage(UINT, WPARAM, LPARAM, INT_PTR&) {
@@ -40,7 +40,7 @@ bool CDialog::onCommand(int, int) {
 INT_PTR CALLBACK CDialog::dialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {
         auto* dialog = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(window, DWLP_USER, lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
         dialog->hwnd_ = window;
         if (CApplication::current() != nullptr) {
             CApplication::current()->addModeless(window);
@@ -60,7 +60,7 @@ INT_PTR CALLBACK CDialog::dialogProc(HWND window, UINT message, WPARAM wParam, L
         if (CApplication::current() != nullptr) {
             CApplication::current()->removeModeless(window);
         }
-        SetWindowLongPtrA(window, DWLP_USER, 0);
+        SetWindowLongPtrW(window, DWLP_USER, 0);
         dialog->hwnd_ = nullptr;
         return FALSE;
     }
@@ -76,7 +76,7 @@ INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
         LRESULT reflected = 0;
         if (reflectToChild(hwnd_, message, wParam, lParam, reflected)) {
             if (message == WM_DRAWITEM || message == WM_COMMAND) {
-                SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, reflected);
+                SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, reflected);
                 return TRUE;
             }
             // A WM_CTLCOLOR* result is the brush itself.
@@ -99,7 +99,7 @@ INT_PTR CDialog::handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     INT_PTR result = 0;
     if (onMessage(message, wParam, lParam, result)) {
-        SetWindowLongPtrA(hwnd_, DWLP_MSGRESULT, result);
+        SetWindowLongPtrW(hwnd_, DWLP_MSGRESULT, result);
         return TRUE;
     }
     if (message == WM_COMMAND) {
