@@ -1,5 +1,7 @@
 #include "shell/app/CommandLine.h"
 
+#include "monitor/SettingRange.h"
+
 #include <memory>
 #include <vector>
 #include <windows.h>
@@ -53,11 +55,32 @@ bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::st
     return parseStartOptions(count, argv.data(), options, error);
 }
 
+namespace {
+
+constexpr const char* usageHead = "Usage: kestrum.exe [options]\n\n";
+
+// The messages of a setting out of range are the Apply button's own.
+bool isSettingMessage(const std::string& error) {
+    const std::string range = integerRangeMessage;
+    const std::size_t fixed = range.find("%1");
+    return error == positiveIntegerMessage || error.compare(0, fixed, range, 0, fixed) == 0;
+}
+
+} // namespace
+
 void showCommandLineError(const std::string& error) {
-    const std::string text = "Kestrum cannot start: " + error +
-                             ".\n\nUsage: kestrum.exe [--gateway ADDRESS|URL]\n" +
-                             startOptionsUsage;
+    if (isSettingMessage(error)) {
+        MessageBoxW(nullptr, wide(error).c_str(), L"Kestrum", MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::string text =
+        "Kestrum cannot start: " + error + ".\n\n" + usageHead + startOptionsUsage;
     MessageBoxW(nullptr, wide(text).c_str(), L"Kestrum", MB_OK | MB_ICONERROR);
+}
+
+void showUsage() {
+    const std::string text = std::string(usageHead) + startOptionsUsage;
+    MessageBoxW(nullptr, wide(text).c_str(), L"Kestrum", MB_OK | MB_ICONINFORMATION);
 }
 
 } // namespace kestrum

@@ -12,9 +12,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         kestrum::showCommandLineError(error);
         return 2;
     }
+    if (options.help) {
+        kestrum::showUsage();
+        return 0;
+    }
     // The compiler's date, or SOURCE_DATE_EPOCH's when set, so that builds are
     // reproducible.
     kestrum::CMonitorApp application(__DATE__);
-    application.setNamedGateway(options.gateway);
+    application.setStartOptions(options);
     return application.run();
 }

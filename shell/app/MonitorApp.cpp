@@ -20,6 +20,14 @@ CMonitorApp::~CMonitorApp() {
     notifier_.setWindow(nullptr);
 }
 
+void CMonitorApp::setStartOptions(const StartOptions& options) {
+    startOptions_ = options;
+    monitor_.setNamedGateway(options.gateway);
+    if (options.refreshMs > 0) {
+        refreshPeriod_.set(static_cast<std::uint32_t>(options.refreshMs));
+    }
+}
+
 std::int64_t CMonitorApp::now() const {
     return steadyMilliseconds();
 }

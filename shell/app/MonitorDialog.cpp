@@ -5,11 +5,20 @@
 #include "shell/app/WindowPlacement.h"
 #include "shell/framework/DataExchange.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
 namespace {
 
 constexpr const char* applyTooltip = "Set the graph scale and refresh rate";
+
+// The captions with --bits; the template has those of KB/s.
+constexpr struct {
+    const char* received;
+    const char* sent;
+    const char* settings;
+} bitsCaptions = {"Received kbit/s", "Sent kbit/s", "Graph scale (kbit/s) / Refresh rate (ms)"};
 constexpr COLORREF receivedLine = RGB(50, 255, 50);
 constexpr COLORREF sentLine = RGB(255, 50, 50);
 
@@ -42,7 +51,12 @@ HBITMAP loadApplyGlyph(int dpi) {
 } // namespace
 
 CMonitorDialog::CMonitorDialog(CMonitorApp& application)
-    : CDialog(IDD_MONITOR), application_(application), aboutBox_(application.buildStamp()) {}
+    : CDialog(IDD_MONITOR), application_(application),
+      graphScale_(application.startOptions().scale > 0
+                      ? static_cast<std::uint32_t>(application.startOptions().scale)
+                      : initialScale),
+      scaleFromLine_(application.startOptions().scaleFromLine),
+      aboutBox_(application.buildStamp()) {}
 
 bool CMonitorDialog::onInitDialog() {
     sentCaption_.subclassDlgItem(IDC_SENT_CAPTION, hwnd());
@@ -55,6 +69,12 @@ bool CMonitorDialog::onInitDialog() {
     receivedReadout_.subclassDlgItem(IDC_RECEIVED_READOUT, hwnd());
     receivedGraph_.subclassDlgItem(IDC_RECEIVED_GRAPH, hwnd());
     sentGraph_.subclassDlgItem(IDC_SENT_GRAPH, hwnd());
+
+    if (application_.startOptions().bits) {
+        receivedCaption_.setText(bitsCaptions.received);
+        sentCaption_.setText(bitsCaptions.sent);
+        settingsCaption_.setText(bitsCaptions.settings);
+    }
 
     char about[64];
     HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
@@ -138,8 +158,25 @@ void CMonitorDialog::update() {
     if (shown.setsTooltip) {
         application_.tray().setTooltipText(shown.tooltip.c_str());
     }
+    followLineCapacity();
     if (details_.visible()) {
         details_.refresh(*display_);
+    }
+}
+
+// With --scale line, the graphs span the line's downstream capacity once the gateway reports a
+// credible one, and again whenever it reports another.
+void CMonitorDialog::followLineCapacity() {
+    if (!scaleFromLine_ || !display_->capacityCredible()) {
+        return;
+    }
+    const std::uint32_t bitsPerUnit = application_.startOptions().bits ? 1000 : 8000;
+    const std::uint32_t scale =
+        std::clamp(display_->facts().downstreamBitRate / bitsPerUnit, minimumScale, maximumScale);
+    if (scale != graphScale_) {
+        graphScale_ = scale;
+        applyScale();
+        showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
     }
 }
 
@@ -152,6 +189,10 @@ bool CMonitorDialog::apply() {
         !readUnsigned(hwnd(), IDC_REFRESH_EDIT, RefreshPeriod::minimum, RefreshPeriod::maximum,
                       refresh)) {
         return false;
+    }
+    // Another scale is the user's from now on; the line's own one applied again is not.
+    if (scale != graphScale_) {
+        scaleFromLine_ = false;
     }
     graphScale_ = scale;
     applyScale();

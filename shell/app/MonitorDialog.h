@@ -56,6 +56,7 @@ private:
     void setApplyGlyph();
     void fitToDpi();
     void showHistories();
+    void followLineCapacity();
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;
@@ -69,6 +70,8 @@ private:
     CTrafficGraph receivedGraph_;
     CTrafficGraph sentGraph_;
     std::uint32_t graphScale_ = initialScale;
+    // The scale follows the line's capacity until the user applies another one.
+    bool scaleFromLine_ = false;
     CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;

@@ -79,6 +79,18 @@ std::wstring DesktopTestApp::wideWindowText(HWND window) {
     return text;
 }
 
+int DesktopTestApp::textWidth(HWND control) {
+    const std::wstring text = wideWindowText(control);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return extent.cx;
+}
+
 int DesktopTestApp::iconWidth(HICON icon) {
     ICONINFO info{};
     if (icon == nullptr || !GetIconInfo(icon, &info)) {

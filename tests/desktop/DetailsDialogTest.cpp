@@ -268,21 +268,6 @@ protected:
         return rect;
     }
 
-    // The width of the control's text in its own font, and its client width.
-    std::pair<int, int> textAndRoom(HWND control) const {
-        const std::wstring text = DesktopTestApp::wideWindowText(control);
-        const HDC dc = GetDC(control);
-        const HGDIOBJ old =
-            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
-        SIZE extent{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-        SelectObject(dc, old);
-        ReleaseDC(control, dc);
-        RECT client{};
-        GetClientRect(control, &client);
-        return {extent.cx, client.right};
-    }
-
     void saveScreenshot(const std::wstring& name) {
         CreateDirectoryW(screenshots, nullptr);
         host_.capture(details().hwnd());
@@ -309,9 +294,11 @@ TEST_F(DetailsPictureTest, RowsShowWholeInSystemColoursAtEveryDpi) {
         saveScreenshot(dpi == normalDpi ? L"details-96dpi" : L"details-144dpi");
         for (HWND child = GetWindow(details().hwnd(), GW_CHILD); child != nullptr;
              child = GetWindow(child, GW_HWNDNEXT)) {
-            const auto [text, room] = textAndRoom(child);
-            EXPECT_GT(text, 0);
-            EXPECT_LE(text, room) << DesktopTestApp::windowText(child);
+            RECT client{};
+            GetClientRect(child, &client);
+            const int width = DesktopTestApp::textWidth(child);
+            EXPECT_GT(width, 0);
+            EXPECT_LE(width, client.right) << DesktopTestApp::windowText(child);
         }
         const COLORREF face = GetSysColor(COLOR_BTNFACE);
         host_.capture(details().item(IDC_DETAILS_CAPACITY));
