@@ -108,8 +108,9 @@ if step "build windows" build_preset windows; then
     step "start a display (Xvfb)" start_display 1280x1024
     step "test windows (wine)" test_preset windows
     step "control gallery (build/windows/gallery/*.png)" gallery
-    # The desktop test's pictures of the monitor window at 96 and 144 DPI and back at 96.
-    step "monitor window per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
+    # The desktop tests' pictures of the monitor window at 96 and 144 DPI and back at 96, and of
+    # the connection details at 96 and 144 DPI.
+    step "windows per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
         bmp_to_png build/windows/tests/desktop/dpi-screenshots
 fi
 # Run, not passed over: a missing or non-executable script fails its step.

@@ -5,6 +5,7 @@
 //   find SECONDS          wait for the window; print its screen rectangle "left top width height";
 //                         fail when the link reaches over the Apply button
 //   apply SCALE REFRESH   type both settings into their edits and press Apply
+//   settings              print the scale and refresh edits' texts: "SCALE REFRESH"
 //   watch SECONDS         every 100 ms print "UNIX_MS status="..." rx=N tx=N" (status in UTF-8)
 //   exit SECONDS          choose Exit from the tray menu and wait for the window to go
 //   end-session SECONDS   ask the main window whether the session may end, end it as the
@@ -13,6 +14,8 @@
 //                         desktop's taskbar, where the icon is the rightmost one)
 //   message SECONDS       wait for Kestrum's message box, print its text (UTF-8, lines joined
 //                         by " / ") and press its OK button
+//   details SECONDS       open the connection details as the tray menu does, wait for them and
+//                         print one "key=value" line per row (UTF-8)
 
 #include "shell/app/AppMessages.h"
 #include "shell/app/ResourceIds.h"
@@ -93,7 +96,8 @@ int watch(HWND window, int seconds) {
     return 0;
 }
 
-// The tray menu holds Open, About, a separator and Exit: the fourth stop going down.
+// The tray menu holds Open, Connection details..., About, a separator and Exit: the fifth stop
+// going down.
 int exitFromTrayMenu(HWND window, int seconds) {
     PostMessageA(window, kestrum::WM_TRAY_NOTIFY, trayIconId, WM_RBUTTONUP);
     HWND menu = nullptr;
@@ -104,7 +108,7 @@ int exitFromTrayMenu(HWND window, int seconds) {
         std::fprintf(stderr, "the tray menu did not open\n");
         return 1;
     }
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
     }
     PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -183,6 +187,36 @@ int pressMessageBox(int seconds) {
     return 0;
 }
 
+int details(HWND window, int seconds) {
+    static const struct {
+        const char* key;
+        int id;
+    } rows[] = {
+        {"name", IDC_DETAILS_NAME},
+        {"manufacturer", IDC_DETAILS_MANUFACTURER},
+        {"model", IDC_DETAILS_MODEL},
+        {"access", IDC_DETAILS_ACCESS},
+        {"capacity", IDC_DETAILS_CAPACITY},
+        {"share", IDC_DETAILS_SHARE},
+        {"connection", IDC_DETAILS_CONNECTION},
+        {"address", IDC_DETAILS_ADDRESS},
+        {"totals", IDC_DETAILS_TOTALS},
+    };
+    PostMessageW(window, WM_COMMAND, ID_TRAY_DETAILS, 0);
+    HWND box = nullptr;
+    if (!waitFor(seconds, [&] {
+            box = FindWindowW(L"#32770", L"Connection details");
+            return box != nullptr && IsWindowVisible(box);
+        })) {
+        std::fprintf(stderr, "the connection details did not open\n");
+        return 1;
+    }
+    for (const auto& row : rows) {
+        std::printf("%s=%s\n", row.key, itemText(box, row.id).c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -204,6 +238,11 @@ int main(int argc, char** argv) {
     if (command == "apply" && argc == 4) {
         return apply(window, argv[2], argv[3]);
     }
+    if (command == "settings" && argc == 2) {
+        std::printf("%s %s\n", itemText(window, IDC_SCALE_EDIT).c_str(),
+                    itemText(window, IDC_REFRESH_EDIT).c_str());
+        return 0;
+    }
     if (command == "watch" && argc == 3) {
         return watch(window, std::atoi(argv[2]));
     }
@@ -213,8 +252,11 @@ int main(int argc, char** argv) {
     if (command == "exit" && argc == 3) {
         return exitFromTrayMenu(window, std::atoi(argv[2]));
     }
-    std::fprintf(
-        stderr,
-        "usage: kestrum-window-reader find|apply|watch|exit|end-session|hover-tray|message ...\n");
+    if (command == "details" && argc == 3) {
+        return details(window, std::atoi(argv[2]));
+    }
+    std::fprintf(stderr,
+                 "usage: kestrum-window-reader "
+                 "find|apply|settings|watch|exit|end-session|hover-tray|message|details ...\n");
     return 2;
 }
