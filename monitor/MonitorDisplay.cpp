@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace kestrum {
 
@@ -22,6 +23,12 @@ void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     }
     history.erase(history.begin());
     history.push_back(static_cast<std::int32_t>(rate));
+}
+
+// KB/s as kbit/s, within what the histories and readouts hold.
+std::uint32_t inKilobits(std::uint32_t kilobytesPerSecond) {
+    constexpr std::uint64_t largest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kilobytesPerSecond * 8ULL, largest));
 }
 
 void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
@@ -76,24 +83,27 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.setsTooltip = true;
         result.tooltip = statusTooltip(status);
         break;
-    case TrafficRateMeter::Outcome::Rates:
-        shiftIn(receivedHistory_, rates.received);
-        shiftIn(sentHistory_, rates.sent);
+    case TrafficRateMeter::Outcome::Rates: {
+        const std::uint32_t received = bits_ ? inKilobits(rates.received) : rates.received;
+        const std::uint32_t sent = bits_ ? inKilobits(rates.sent) : rates.sent;
+        shiftIn(receivedHistory_, received);
+        shiftIn(sentHistory_, sent);
         result.hasRates = true;
-        result.received = rates.received;
-        result.sent = rates.sent;
+        result.received = received;
+        result.sent = sent;
         lastReceived_ = rates.received;
         lastSent_ = rates.sent;
         highestReceived_ = std::max(highestReceived_, rates.received);
         highestSent_ = std::max(highestSent_, rates.sent);
         totalReceived_ += rates.receivedBytes;
         totalSent_ += rates.sentBytes;
-        result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);
-        result.receivedDigits = receivedDigits_.show(rates.received);
-        result.sentDigits = sentDigits_.show(rates.sent);
+        result.trafficLevel = trafficLevel(received, sent, scale);
+        result.receivedDigits = receivedDigits_.show(received);
+        result.sentDigits = sentDigits_.show(sent);
         result.setsTooltip = true;
-        result.tooltip = formatTooltip(status, rates.received, rates.sent);
+        result.tooltip = formatTooltip(status, received, sent, rateUnit());
         break;
+    }
     }
     return result;
 }
@@ -129,10 +139,10 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
 }
 
 String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,
-                                     std::uint32_t sent) {
+                                     std::uint32_t sent, const char* unit) {
     char text[tooltipCapacity];
-    std::snprintf(text, sizeof text, "%s\nReceiving (KB/s): %d\n  Sending (KB/s): %d",
-                  status.c_str(), static_cast<int>(received), static_cast<int>(sent));
+    std::snprintf(text, sizeof text, "%s\nReceiving (%s): %d\n  Sending (%s): %d", status.c_str(),
+                  unit, static_cast<int>(received), unit, static_cast<int>(sent));
     return String(text);
 }
 

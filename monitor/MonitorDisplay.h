@@ -52,6 +52,11 @@ public:
                          std::uint32_t refreshPeriod);
     // The user applied a scale: the readouts' digit counts start again from it.
     void applyScale(std::uint32_t scale);
+    // Rates shown in kbit/s (1 kbit = 1000 bits) instead of KB/s: the histories, readouts,
+    // traffic level and tooltip, against a scale in the same unit. The totals and the line's
+    // share stay what they are.
+    void showBits(bool bits) { bits_ = bits; }
+    const char* rateUnit() const { return bits_ ? "kbit/s" : "KB/s"; }
 
     const String& statusLine() const { return statusLine_; }
     const std::vector<std::int32_t>& receivedHistory() const { return receivedHistory_; }
@@ -72,7 +77,8 @@ public:
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
     // At most tooltipCapacity - 1 bytes.
-    static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent);
+    static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent,
+                                const char* unit = "KB/s");
 
 private:
     // The hint added to the gateway's name, or an empty text.
@@ -94,6 +100,7 @@ private:
     std::uint32_t highestReceived_ = 0;
     std::uint32_t highestSent_ = 0;
     ConnectionFacts facts_;
+    bool bits_ = false;
 };
 
 } // namespace kestrum

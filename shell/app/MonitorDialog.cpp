@@ -94,6 +94,7 @@ bool CMonitorDialog::onInitDialog() {
     applyButton_.setTooltipText(applyTooltip, true);
 
     display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1);
+    display_->showBits(application_.startOptions().bits);
 
     setUpGraph(receivedGraph_, receivedLine, graphScale_);
     setUpGraph(sentGraph_, sentLine, graphScale_);

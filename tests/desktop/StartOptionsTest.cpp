@@ -66,6 +66,22 @@ TEST_F(StartOptionsTest, WithoutOptionsTheDefaultsHold) {
     EXPECT_EQ(text(IDC_RECEIVED_CAPTION), "Received KB/s");
 }
 
+// With --bits the readouts, the tooltip and the scale are in kbit/s: 1 KB/s reads 8.
+TEST_F(StartOptionsTest, BitsShowTheRatesInKilobits) {
+    StartOptions options;
+    options.bits = true;
+    options.scale = 100'000;
+    start(options);
+    EXPECT_EQ(text(IDC_RECEIVED_CAPTION), "Received kbit/s");
+    app_.postUpdate("Gateway", 0, 0);
+    app_.postUpdate("Gateway", 12'500'000, 29'000);
+    EXPECT_EQ(text(IDC_RECEIVED_READOUT), "100000");
+    EXPECT_EQ(text(IDC_SENT_READOUT), "232");
+    EXPECT_EQ(std::wstring(app_.tray().record().szTip),
+              L"Gateway\nReceiving (kbit/s): 100000\n  Sending (kbit/s): 232");
+    EXPECT_EQ(text(IDC_SCALE_EDIT), "100000");
+}
+
 // The line's credible downstream capacity becomes the scale, in KB/s or kbit/s, and follows it
 // until the user applies a scale of their own; applying the line's scale again changes nothing.
 class ScaleLineTest : public StartOptionsTest, public testing::WithParamInterface<bool> {};

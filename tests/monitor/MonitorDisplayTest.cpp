@@ -112,6 +112,44 @@ TEST(MonitorDisplayTest, RatesFarAboveTheScaleAreShownInFull) {
     EXPECT_EQ(display.receivedHistory(), (std::vector<std::int32_t>{0, 12'500}));
 }
 
+// In kbit/s every shown rate is eight times the KB/s, the level is taken against a scale in
+// kbit/s, and the totals stay bytes.
+TEST(MonitorDisplayTest, BitsShowEveryRateInKilobitsAndKeepTheTotalsInBytes) {
+    const struct {
+        std::uint32_t receivedStep;
+        std::uint32_t sentStep;
+        std::uint32_t scale; // kbit/s
+        std::uint32_t received, sent, level, receivedDigits;
+        const char* tooltip;
+    } cases[] = {
+        {12'500'000, 29'000, 100'000, 100'000, 232, 5, 6,
+         "Router\nReceiving (kbit/s): 100000\n  Sending (kbit/s): 232"},
+        {1'000, 0, 30, 8, 0, 1, 4, "Router\nReceiving (kbit/s): 8\n  Sending (kbit/s): 0"},
+        // The fastest step the meter believes (10 Gbit/s): eight times it still fits the
+        // histories and readouts.
+        {1'250'000'000, 0, 1'000'000, 10'000'000, 0, 9, 8,
+         "Router\nReceiving (kbit/s): 10000000\n  Sending (kbit/s): 0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.tooltip);
+        MonitorDisplay display(2);
+        display.showBits(true);
+        EXPECT_STREQ(display.rateUnit(), "kbit/s");
+        display.update(counters("Router", 0, 0, start), start, c.scale, 500);
+        const auto update =
+            display.update(counters("Router", c.receivedStep, c.sentStep, start + 1000),
+                           start + 1000, c.scale, 500);
+        ASSERT_TRUE(update.hasRates);
+        EXPECT_EQ(update.received, c.received);
+        EXPECT_EQ(update.sent, c.sent);
+        EXPECT_EQ(update.trafficLevel, c.level);
+        EXPECT_EQ(update.receivedDigits, c.receivedDigits);
+        EXPECT_STREQ(update.tooltip.c_str(), c.tooltip);
+        EXPECT_EQ(display.receivedHistory().back(), static_cast<std::int32_t>(c.received));
+        EXPECT_EQ(display.totalBytesReceived(), c.receivedStep);
+    }
+}
+
 TEST(MonitorDisplayTest, HistoriesKeepTheirLengthWithTheNewestLast) {
     MonitorDisplay display(3);
     std::uint32_t received = 0;
