@@ -25,10 +25,15 @@ struct Outcome {
 };
 
 // The client stops feeding once the response is complete, and takes a closed connection as the
-// end of a body without a declared length.
+// end of a body without a declared length. A head that the close ends may still be malformed.
 void finish(Outcome& outcome) {
-    if (!outcome.malformed) {
+    if (outcome.malformed) {
+        return;
+    }
+    try {
         outcome.completeAtClose = outcome.response.completeAtClose();
+    } catch (const HttpException&) {
+        outcome.malformed = true;
     }
 }
 

@@ -2,7 +2,7 @@
 // them: as the text of an HTTP body, so the reader sees the bytes before the first NUL. The tree
 // is then read as a device description and searched for the gateway's counter service.
 
-#include "monitor/GatewayMonitor.h"
+#include "monitor/CommonInterfaceLookup.h"
 #include "soap/XmlNode.h"
 #include "upnp/Device.h"
 
@@ -13,7 +13,7 @@
 namespace {
 
 using kestrum::Device;
-using kestrum::GatewayMonitor;
+using kestrum::findCounterServices;
 using kestrum::String;
 using kestrum::XmlNode;
 
@@ -65,6 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Device device;
     device.URLBase = root.childText("URLBase");
     device.readElement(root.child("device"));
-    static_cast<void>(GatewayMonitor::findCommonInterfaceService(device));
+    static_cast<void>(findCounterServices(device));
     return 0;
 }

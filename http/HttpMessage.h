@@ -30,6 +30,7 @@ public:
     // The peer closed the connection: a body without a declared length is complete now.
     // False when a declared length was cut short, or when the first line or the headers were
     // (a head is complete at the close only when one line end is all that is left unread).
+    // Throws HttpException when the head it ends is malformed, as feed does.
     bool completeAtClose();
 
     // First line, headers and the blank line, each ended by CR LF.

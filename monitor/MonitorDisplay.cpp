@@ -3,19 +3,11 @@
 #include "monitor/LineCapacity.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 namespace kestrum {
 
 namespace {
-
-// The tray keeps at most the capacity less its NUL.
-String statusTooltip(const String& status) {
-    const int length = status.length();
-    constexpr int limit = MonitorDisplay::tooltipCapacity - 1;
-    return length <= limit ? status : String(status.c_str(), limit);
-}
 
 void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     if (history.empty()) {
@@ -24,6 +16,8 @@ void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     history.erase(history.begin());
     history.push_back(static_cast<std::int32_t>(rate));
 }
+
+constexpr std::uint32_t bytesPerKilobyte = 1000;
 
 // KB/s as kbit/s, within what the histories and readouts hold.
 std::uint32_t inKilobits(std::uint32_t kilobytesPerSecond) {
@@ -42,8 +36,9 @@ void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
 
 } // namespace
 
-MonitorDisplay::MonitorDisplay(int historyLength)
-    : receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
+MonitorDisplay::MonitorDisplay(int historyLength, TrayTooltip tooltip)
+    : tooltip_(tooltip),
+      receivedHistory_(static_cast<std::size_t>(historyLength > 0 ? historyLength : 0), 0),
       sentHistory_(receivedHistory_.size(), 0) {}
 
 void MonitorDisplay::resizeHistories(int length) {
@@ -59,8 +54,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         statusLine_ = snapshot.statusText;
     }
     facts_ = snapshot.facts;
-    const String hint = counterHint(snapshot, now);
-    const String status = snapshot.statusText + hint;
+    const char* hint = counterHint(snapshot, now);
     DisplayUpdate result;
     result.statusLine = statusLine_ + hint;
     result.receivedDigits = receivedDigits_.count();
@@ -81,7 +75,7 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         break;
     case TrafficRateMeter::Outcome::FirstSample:
         result.setsTooltip = true;
-        result.tooltip = statusTooltip(status);
+        result.tooltip = tooltip_.status(snapshot.statusText, hint);
         break;
     case TrafficRateMeter::Outcome::Rates: {
         const std::uint32_t received = bits_ ? inKilobits(rates.received) : rates.received;
@@ -101,7 +95,8 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.receivedDigits = receivedDigits_.show(received);
         result.sentDigits = sentDigits_.show(sent);
         result.setsTooltip = true;
-        result.tooltip = formatTooltip(status, received, sent, rateUnit());
+        result.tooltip =
+            tooltip_.withRates(snapshot.statusText, hint, tooltipRates(received, sent));
         break;
     }
     }
@@ -138,20 +133,36 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
     return level < highestLevel ? static_cast<std::uint32_t>(level) : highestLevel;
 }
 
-String MonitorDisplay::formatTooltip(const String& status, std::uint32_t received,
-                                     std::uint32_t sent, const char* unit) {
-    char text[tooltipCapacity];
-    std::snprintf(text, sizeof text, "%s\nReceiving (%s): %d\n  Sending (%s): %d", status.c_str(),
-                  unit, static_cast<int>(received), unit, static_cast<int>(sent));
-    return String(text);
-}
-
+// The highest rates count from the start on, whichever gateway they were measured at: a line
+// that carried more than a reported capacity has not got that capacity.
 bool MonitorDisplay::capacityCredible() const {
-    return false;
+    return facts_.hasCapacity &&
+           isCredibleCapacity(facts_.accessType, facts_.downstreamBitRate,
+                              static_cast<double>(highestReceived_) * bytesPerKilobyte) &&
+           isCredibleCapacity(facts_.accessType, facts_.upstreamBitRate,
+                              static_cast<double>(highestSent_) * bytesPerKilobyte);
 }
 
-int MonitorDisplay::lineSharePercent(GatewayMonitor::Counter) const {
-    return -1;
+int MonitorDisplay::lineSharePercent(GatewayMonitor::Counter counter) const {
+    if (!capacityCredible()) {
+        return -1;
+    }
+    const bool received = counter == GatewayMonitor::Counter::Received;
+    const std::uint64_t bitsPerSecond =
+        std::uint64_t{received ? lastReceived_ : lastSent_} * bytesPerKilobyte * 8;
+    const std::uint64_t capacity = received ? facts_.downstreamBitRate : facts_.upstreamBitRate;
+    // Rounded to the nearest percent; a credible capacity is never below the rate.
+    return static_cast<int>((bitsPerSecond * 100 + capacity / 2) / capacity);
+}
+
+TooltipRates MonitorDisplay::tooltipRates(std::uint32_t received, std::uint32_t sent) const {
+    TooltipRates rates;
+    rates.received = received;
+    rates.sent = sent;
+    rates.unit = rateUnit();
+    rates.receivedShare = lineSharePercent(GatewayMonitor::Counter::Received);
+    rates.sentShare = lineSharePercent(GatewayMonitor::Counter::Sent);
+    return rates;
 }
 
 } // namespace kestrum

@@ -6,6 +6,7 @@
 #include "monitor/ReadoutDigits.h"
 #include "monitor/StuckCounterWatch.h"
 #include "monitor/TrafficRateMeter.h"
+#include "monitor/TrayTooltip.h"
 #include "net/String.h"
 
 #include <cstdint>
@@ -34,14 +35,13 @@ struct DisplayUpdate {
 // The window and the console probe draw or print what it computes.
 class MonitorDisplay {
 public:
-    static constexpr int tooltipCapacity = 128; // bytes, the terminating NUL included
     static constexpr const char* initialStatusLine = "Status";
     static constexpr const char* stuckSuffix = " (counters stuck)";
     static constexpr const char* refusedSuffix = " (counters refused)";
     static constexpr std::uint32_t highestLevel = 9;
 
     // Both histories keep this many values, oldest first.
-    explicit MonitorDisplay(int historyLength);
+    explicit MonitorDisplay(int historyLength, TrayTooltip tooltip = TrayTooltip());
 
     // Both histories take a new length (the graphs changed width), keeping their newest values;
     // room gained at the old end holds 0.
@@ -76,14 +76,14 @@ public:
     // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,
                                       std::uint32_t scale);
-    // At most tooltipCapacity - 1 bytes.
-    static String formatTooltip(const String& status, std::uint32_t received, std::uint32_t sent,
-                                const char* unit = "KB/s");
 
 private:
     // The hint added to the gateway's name, or an empty text.
     const char* counterHint(const MonitorSnapshot& snapshot, std::int64_t now);
+    // The tooltip's rates, in the display's unit, with the line's share when it is known.
+    TooltipRates tooltipRates(std::uint32_t received, std::uint32_t sent) const;
 
+    TrayTooltip tooltip_;
     TrafficRateMeter meter_;
     StuckCounterWatch stuckWatch_;
     String watchedStatus_;

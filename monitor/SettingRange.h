@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/RefreshPeriod.h"
+
 #include <cstdint>
 #include <string>
 
@@ -15,7 +17,7 @@ struct SettingRange {
 // Graph scale in KB/s (kbit/s with --bits).
 constexpr SettingRange scaleRange{1, 1000000};
 // Refresh period in milliseconds.
-constexpr SettingRange refreshRange{100, 10000};
+constexpr SettingRange refreshRange{RefreshPeriod::minimum, RefreshPeriod::maximum};
 
 constexpr const char* positiveIntegerMessage = "Please enter a positive integer.";
 constexpr const char* integerRangeMessage = "Please enter an integer between %1 and %2.";

@@ -1,8 +1,8 @@
 #include "shell/app/AboutDialog.h"
 
 #include "shell/app/ResourceIds.h"
-
-#include <string>
+#include "shell/framework/TextConversion.h"
+#include "shell/framework/WindowText.h"
 
 namespace kestrum {
 
@@ -14,12 +14,9 @@ bool CAboutDialog::onInitDialog() {
     link_.subclassDlgItem(IDC_LINK, hwnd());
     link_.setAddress(makerAddress);
 
-    std::string version(static_cast<std::size_t>(GetWindowTextLengthA(versionText_)) + 1, '\0');
-    GetWindowTextA(versionText_, version.data(), static_cast<int>(version.size()));
-    version.resize(version.size() - 1);
-    version += " build ";
-    version += buildStamp_.c_str();
-    SetWindowTextA(versionText_, version.c_str());
+    const std::wstring version =
+        windowText(versionText_) + L" build " + utf8ToWide(buildStamp_.c_str());
+    SetWindowTextW(versionText_, version.c_str());
     return true;
 }
 

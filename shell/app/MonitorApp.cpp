@@ -4,15 +4,17 @@
 #include "net/Sockets.h"
 #include "shell/app/BuildStamp.h"
 #include "shell/app/ResourceIds.h"
+#include "shell/framework/TextConversion.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
 namespace kestrum {
 
-CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell)
-    : CApplication(IDS_PRODUCT_NAME), monitor_(refreshPeriod_, notifier_),
-      buildStamp_(kestrum::buildStamp(buildDate)), tray_(trayShell), owner_(*this) {}
+CMonitorApp::CMonitorApp(const char* buildDate, TrayShell* trayShell, const wchar_t* instanceName)
+    : CApplication(IDS_PRODUCT_NAME), instanceName_(instanceName),
+      monitor_(refreshPeriod_, notifier_), buildStamp_(kestrum::buildStamp(buildDate)),
+      tray_(trayShell), owner_(*this) {}
 
 CMonitorApp::~CMonitorApp() {
     // Not virtual here: the monitor must be stopped before it is destroyed.
@@ -68,9 +70,8 @@ bool CMonitorApp::initInstance() {
     notifier_.setWindow(monitorWindow_->hwnd());
     monitorWindow_->show(SW_SHOW);
 
-    char tooltip[64];
     tray_.create(monitorWindow_->hwnd(), WM_TRAY_NOTIFY,
-                 loadString(IDS_PRODUCT_NAME, tooltip, sizeof tooltip), IDI_APPLICATION_ICON,
+                 wideToUtf8(loadString(IDS_PRODUCT_NAME)).c_str(), IDI_APPLICATION_ICON,
                  trayIconId);
     return true;
 }
@@ -93,11 +94,11 @@ int CMonitorApp::exitInstance(int exitCode) {
 }
 
 void CMonitorApp::fail(int messageId) {
-    char text[128];
-    messageBox(nullptr, loadString(messageId, text, sizeof text), MB_OK | MB_ICONSTOP);
+    messageBox(nullptr, wideToUtf8(loadString(messageId)).c_str(), MB_OK | MB_ICONSTOP);
 }
 
 void CMonitorApp::exit() {
+    exiting_ = true;
     // The program disappears at once; the monitor then stops within a moment.
     if (monitorWindow_ != nullptr) {
         monitorWindow_->show(SW_HIDE);
@@ -110,6 +111,14 @@ void CMonitorApp::exit() {
         monitorStarted_ = false;
     }
     PostQuitMessage(0);
+}
+
+bool CMonitorApp::openWindow() {
+    if (exiting_ || monitorWindow_ == nullptr) {
+        return false;
+    }
+    monitorWindow_->open();
+    return true;
 }
 
 bool CMonitorApp::startSockets() {

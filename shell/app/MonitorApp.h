@@ -7,12 +7,14 @@
 #include "net/String.h"
 #include "shell/app/HiddenOwnerDialog.h"
 #include "shell/app/MonitorDialog.h"
+#include "shell/app/SingleInstance.h"
 #include "shell/app/SystemTray.h"
 #include "shell/app/WindowUpdateNotifier.h"
 #include "shell/framework/Application.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kestrum {
 
@@ -21,8 +23,10 @@ namespace kestrum {
 class CMonitorApp : public CApplication {
 public:
     // buildDate: the compiler's date text of the executable, as "Oct 13 2004".
-    // Null tray shell: the real one.
-    explicit CMonitorApp(const char* buildDate, TrayShell* trayShell = nullptr);
+    // Null tray shell: the real one. instanceName: the main window's title, by which a later
+    // start finds it (see CSingleInstance).
+    explicit CMonitorApp(const char* buildDate, TrayShell* trayShell = nullptr,
+                         const wchar_t* instanceName = CSingleInstance::programName);
     ~CMonitorApp() override;
 
     RefreshPeriod& refreshPeriod() { return refreshPeriod_; }
@@ -34,6 +38,7 @@ public:
     CSystemTray& tray() { return tray_; }
     CHiddenOwnerDialog& hiddenOwner() { return owner_; }
     CMonitorDialog* monitorWindow() const { return monitorWindow_.get(); }
+    const std::wstring& instanceName() const { return instanceName_; }
 
     // What the monitor window reads on each update.
     virtual MonitorSnapshot monitorSnapshot() const { return monitor_.snapshot(); }
@@ -46,6 +51,8 @@ public:
     // the icon go at once, then the monitor stops and the message loop ends. A second request
     // finds nothing left to do.
     void exit();
+    // A later start's request: shows the monitor window in front. False once Exit began.
+    bool openWindow();
 
 protected:
     int exitInstance(int exitCode) override;
@@ -60,6 +67,7 @@ protected:
 private:
     void fail(int messageId);
 
+    std::wstring instanceName_;
     RefreshPeriod refreshPeriod_;
     WindowUpdateNotifier notifier_;
     GatewayMonitor monitor_;
@@ -71,6 +79,7 @@ private:
     bool socketsStarted_ = false;
     bool monitorStarted_ = false;
     bool comInitialized_ = false;
+    bool exiting_ = false;
 };
 
 } // namespace kestrum

@@ -44,7 +44,7 @@ HBITMAP loadApplyGlyph(int dpi) {
     const int glyph = dpi >= 2 * USER_DEFAULT_SCREEN_DPI       ? IDB_APPLY_200
                       : dpi >= 3 * USER_DEFAULT_SCREEN_DPI / 2 ? IDB_APPLY_150
                                                                : IDB_APPLY;
-    return static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(glyph),
+    return static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(glyph),
                                            IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR));
 }
 
@@ -76,11 +76,11 @@ bool CMonitorDialog::onInitDialog() {
         settingsCaption_.setText(bitsCaptions.settings);
     }
 
-    char about[64];
+    const std::wstring about = CApplication::loadString(IDS_ABOUTBOX);
     HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
-    if (systemMenu != nullptr && *CApplication::loadString(IDS_ABOUTBOX, about, sizeof about)) {
-        AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, about);
+    if (systemMenu != nullptr && !about.empty()) {
+        AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(systemMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
     }
 
     icons_.apply(hwnd(), IDI_APPLICATION_ICON);
@@ -93,7 +93,8 @@ bool CMonitorDialog::onInitDialog() {
     applyButton_.setTooltipStyleBalloon();
     applyButton_.setTooltipText(applyTooltip, true);
 
-    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1);
+    display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1,
+                     TrayTooltip(CSystemTray::ampersandRule()));
     display_->showBits(application_.startOptions().bits);
 
     setUpGraph(receivedGraph_, receivedLine, graphScale_);
@@ -172,8 +173,8 @@ void CMonitorDialog::followLineCapacity() {
         return;
     }
     const std::uint32_t bitsPerUnit = application_.startOptions().bits ? 1000 : 8000;
-    const std::uint32_t scale =
-        std::clamp(display_->facts().downstreamBitRate / bitsPerUnit, minimumScale, maximumScale);
+    const std::uint32_t scale = std::clamp(display_->facts().downstreamBitRate / bitsPerUnit,
+                                           scaleRange.minimum, scaleRange.maximum);
     if (scale != graphScale_) {
         graphScale_ = scale;
         applyScale();
@@ -186,9 +187,8 @@ bool CMonitorDialog::apply() {
     std::uint32_t scale = 0;
     std::uint32_t refresh = 0;
     // All or nothing: a rejected edit keeps both settings as they were.
-    if (!readUnsigned(hwnd(), IDC_SCALE_EDIT, minimumScale, maximumScale, scale) ||
-        !readUnsigned(hwnd(), IDC_REFRESH_EDIT, RefreshPeriod::minimum, RefreshPeriod::maximum,
-                      refresh)) {
+    if (!readSettingEdit(IDC_SCALE_EDIT, scaleRange, scale) ||
+        !readSettingEdit(IDC_REFRESH_EDIT, refreshRange, refresh)) {
         return false;
     }
     // Another scale is the user's from now on; the line's own one applied again is not.
@@ -199,6 +199,15 @@ bool CMonitorDialog::apply() {
     applyScale();
     application_.refreshPeriod().set(refresh);
     return true;
+}
+
+bool CMonitorDialog::readSettingEdit(int id, SettingRange range, std::uint32_t& value) {
+    std::string message;
+    if (readSetting(editText(hwnd(), id).c_str(), range, value, message)) {
+        return true;
+    }
+    rejectEdit(hwnd(), id, message.c_str());
+    return false;
 }
 
 void CMonitorDialog::open() {
@@ -275,7 +284,7 @@ void CMonitorDialog::onTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
 }
 
 void CMonitorDialog::showTrayMenu() {
-    HMENU menu = LoadMenuA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     if (menu == nullptr) {
         return;
     }
@@ -284,7 +293,7 @@ void CMonitorDialog::showTrayMenu() {
     SetForegroundWindow(hwnd());
     TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
-    PostMessageA(hwnd(), WM_NULL, 0, 0);
+    PostMessageW(hwnd(), WM_NULL, 0, 0);
     DestroyMenu(menu);
 }
 

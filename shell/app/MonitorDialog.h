@@ -1,6 +1,7 @@
 #pragma once
 
 #include "monitor/MonitorDisplay.h"
+#include "monitor/SettingRange.h"
 #include "shell/app/AboutDialog.h"
 #include "shell/app/AppMessages.h"
 #include "shell/app/DetailsDialog.h"
@@ -28,8 +29,6 @@ constexpr UINT trayIconId = 131;
 class CMonitorDialog : public CDialog {
 public:
     static constexpr std::uint32_t initialScale = 30;
-    static constexpr std::uint32_t minimumScale = 1;
-    static constexpr std::uint32_t maximumScale = 1000000;
 
     explicit CMonitorDialog(CMonitorApp& application);
 
@@ -57,6 +56,8 @@ private:
     void fitToDpi();
     void showHistories();
     void followLineCapacity();
+    // Reads a setting's edit; a refused text gets its message and the focus.
+    bool readSettingEdit(int id, SettingRange range, std::uint32_t& value);
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;

@@ -3,6 +3,9 @@
 // Identifiers shared by Kestrum.rc and the code; plain defines so that the resource compiler
 // reads them too.
 
+// The class of the hidden main window, by which a later start finds the first one.
+#define MAIN_WINDOW_CLASS "KestrumMainWindow"
+
 #define IDD_ABOUTBOX 100
 #define IDD_HIDDEN_OWNER 143
 #define IDD_MONITOR 144

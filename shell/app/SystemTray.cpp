@@ -9,7 +9,19 @@ namespace kestrum {
 
 namespace {
 
-constexpr const char* trayWindowClass = "KestrumTrayWindow";
+constexpr const wchar_t* trayWindowClass = L"KestrumTrayWindow";
+// Windows 11's first build.
+constexpr DWORD firstBuildOfWindows11 = 22000;
+
+// The system's own version: unlike GetVersionEx it does not depend on the manifest.
+DWORD systemBuild() {
+    using Function = LONG(WINAPI*)(OSVERSIONINFOW*);
+    const auto getVersion = reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    return getVersion != nullptr && getVersion(&version) == 0 ? version.dwBuildNumber : 0;
+}
 
 } // namespace
 
@@ -27,8 +39,18 @@ CSystemTray::~CSystemTray() {
 }
 
 UINT CSystemTray::taskbarCreatedMessage() {
-    static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+    static const UINT message = RegisterWindowMessageW(L"TaskbarCreated");
     return message;
+}
+
+TrayTooltip::Ampersands CSystemTray::ampersandRule() {
+    static const TrayTooltip::Ampersands rule = ampersandRuleForBuild(systemBuild());
+    return rule;
+}
+
+TrayTooltip::Ampersands CSystemTray::ampersandRuleForBuild(DWORD build) {
+    return build < firstBuildOfWindows11 ? TrayTooltip::Ampersands::Tripled
+                                         : TrayTooltip::Ampersands::Literal;
 }
 
 bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* tooltip,
@@ -37,15 +59,15 @@ bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* to
     if (!enabled_) {
         return false;
     }
-    WNDCLASSA windowClass{};
+    WNDCLASSW windowClass{};
     windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = trayWindowClass;
-    RegisterClassA(&windowClass); // fails harmlessly when already registered
-    window_ = CreateWindowExA(0, trayWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
-                              GetModuleHandleA(nullptr), nullptr);
+    RegisterClassW(&windowClass); // fails harmlessly when already registered
+    window_ = CreateWindowExW(0, trayWindowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
     if (window_ != nullptr) {
-        SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+        SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
         // Run elevated, the program would otherwise never hear from a new Explorer.
         ChangeWindowMessageFilterEx(window_, taskbarCreatedMessage(), MSGFLT_ALLOW, nullptr);
     }
@@ -197,11 +219,14 @@ void CSystemTray::destroyIcons(std::vector<LoadedIcon>& icons) {
 }
 
 void CSystemTray::copyTooltip(const char* text) {
-    const String cut = cutUtf8(text, maximumTooltipBytes);
-    const std::wstring wide = utf8ToWide(cut.c_str());
-    constexpr std::size_t capacity = sizeof record_.szTip / sizeof record_.szTip[0];
+    std::wstring wide = utf8ToWide(text);
+    if (wide.size() > maximumTooltipUnits) {
+        // A surrogate pair goes whole.
+        const bool splitsPair = IS_HIGH_SURROGATE(wide[maximumTooltipUnits - 1]);
+        wide.resize(maximumTooltipUnits - (splitsPair ? 1 : 0));
+    }
     std::fill(std::begin(record_.szTip), std::end(record_.szTip), L'\0');
-    wide.copy(record_.szTip, capacity - 1);
+    wide.copy(record_.szTip, maximumTooltipUnits);
 }
 
 void CSystemTray::onTaskbarCreated() {
@@ -237,9 +262,9 @@ void CSystemTray::onDpiChanged(UINT dpi) {
 }
 
 LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* tray = reinterpret_cast<CSystemTray*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* tray = reinterpret_cast<CSystemTray*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (tray == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcW(window, message, wParam, lParam);
     }
     if (message == taskbarCreatedMessage()) {
         tray->onTaskbarCreated();
@@ -247,7 +272,7 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
     }
     switch (message) {
     case WM_SETTINGCHANGE: {
-        const LRESULT result = DefWindowProcA(window, message, wParam, lParam);
+        const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
         if (wParam == SPI_SETWORKAREA) {
             tray->onWorkAreaChanged();
         }
@@ -265,7 +290,7 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
     default:
         break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 } // namespace kestrum

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "monitor/TrayTooltip.h"
+
 #include <windows.h>
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
@@ -17,13 +19,14 @@ public:
 };
 
 // One icon with a tooltip in the notification area. Texts are UTF-8 and reach the shell as
-// UTF-16, so that any gateway name shows correctly. Icons are the program's icon resources,
-// loaded once each at the small-icon size of the notification area's DPI. Only what differs
-// from what the shell shows is sent. An icon the shell refuses is tried again on the next
-// "TaskbarCreated" and on a timer that backs off from firstRetryDelay to lastRetryDelay.
+// UTF-16, so that any gateway name shows correctly; the shell keeps 127 units of a tooltip. Icons
+// are the program's icon resources, loaded once each at the small-icon size of the notification
+// area's DPI. Only what differs from what the shell shows is sent. An icon the shell refuses is
+// tried again on the next "TaskbarCreated" and on a timer that backs off from firstRetryDelay to
+// lastRetryDelay.
 class CSystemTray {
 public:
-    static constexpr int maximumTooltipBytes = 127;
+    static constexpr int maximumTooltipUnits = 127;
     static constexpr UINT firstRetryDelay = 1000; // milliseconds
     static constexpr UINT lastRetryDelay = 60000;
     static constexpr UINT_PTR retryTimer = 1;
@@ -56,6 +59,9 @@ public:
 
     // The broadcast a new taskbar sends, registered once per process.
     static UINT taskbarCreatedMessage();
+    // How this system's tray shows "&" in a tooltip, by its build number.
+    static TrayTooltip::Ampersands ampersandRule();
+    static TrayTooltip::Ampersands ampersandRuleForBuild(DWORD build);
 
 private:
     struct LoadedIcon {

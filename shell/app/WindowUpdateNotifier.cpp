@@ -8,7 +8,7 @@ void WindowUpdateNotifier::postUpdate() {
         pending_ = true;
         return;
     }
-    PostMessageA(window_, WM_MONITOR_UPDATE, 0, 0);
+    PostMessageW(window_, WM_MONITOR_UPDATE, 0, 0);
 }
 
 void WindowUpdateNotifier::setWindow(HWND window) {
@@ -16,7 +16,7 @@ void WindowUpdateNotifier::setWindow(HWND window) {
     window_ = window;
     if (window_ != nullptr && pending_) {
         pending_ = false;
-        PostMessageA(window_, WM_MONITOR_UPDATE, 0, 0);
+        PostMessageW(window_, WM_MONITOR_UPDATE, 0, 0);
     }
 }
 

@@ -1,6 +1,8 @@
 #include "shell/controls/HyperLink.h"
 
-#include <vector>
+#include "shell/framework/TextConversion.h"
+#include "shell/framework/WindowText.h"
+
 #include <windowsx.h>
 
 namespace kestrum {
@@ -10,25 +12,19 @@ namespace {
 constexpr int lastFailureCode = 32;
 constexpr WORD helpHandCursor = 106;
 
-std::string windowText(HWND window) {
-    std::vector<char> text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
-    return text.data();
-}
-
 HCURSOR cursorOfHelpProgram() {
-    char directory[MAX_PATH];
-    const UINT length = GetWindowsDirectoryA(directory, MAX_PATH);
+    wchar_t directory[MAX_PATH];
+    const UINT length = GetWindowsDirectoryW(directory, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return nullptr;
     }
-    const std::string path = std::string(directory, length) + "\\winhlp32.exe";
+    const std::wstring path = std::wstring(directory, length) + L"\\winhlp32.exe";
     // As data only: nothing of the program runs in this process.
-    HMODULE help = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HMODULE help = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     if (help == nullptr) {
         return nullptr;
     }
-    HCURSOR cursor = LoadCursorA(help, MAKEINTRESOURCEA(helpHandCursor));
+    HCURSOR cursor = LoadCursorW(help, MAKEINTRESOURCEW(helpHandCursor));
     HCURSOR copy = cursor != nullptr ? CopyCursor(cursor) : nullptr;
     FreeLibrary(help);
     return copy;
@@ -66,12 +62,12 @@ void CHyperLink::openLink() {
 }
 
 void CHyperLink::onSubclassed() {
-    const std::string text = windowText(hwnd());
+    const std::wstring text = windowText(hwnd());
     if (address_.empty()) {
-        address_ = text;
+        address_ = wideToUtf8(text);
     }
     if (text.empty()) {
-        SetWindowTextA(hwnd(), address_.c_str());
+        SetWindowTextW(hwnd(), utf8ToWide(address_.c_str()).c_str());
     }
     if (!takeFont(reinterpret_cast<HFONT>(SendMessageW(hwnd(), WM_GETFONT, 0, 0)), TRUE)) {
         // Without a font the text cannot be measured; the template's size stays.
@@ -158,6 +154,10 @@ LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE:
         tooltip_.fitTool();
         break;
+    case WM_SYSCOLORCHANGE:
+        // High contrast switched on or off, or new colours.
+        invalidate();
+        break;
     case WM_DESTROY: {
         tooltip_.destroy();
         const LRESULT result = defaultProc(message, wParam, lParam);
@@ -170,26 +170,38 @@ LRESULT CHyperLink::windowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return defaultProc(message, wParam, lParam);
 }
 
-bool CHyperLink::onReflected(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+bool CHyperLink::onReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     if (message != WM_CTLCOLORSTATIC) {
         return false;
     }
-    HDC dc = reinterpret_cast<HDC>(wParam);
-    SetTextColor(dc, textColour());
-    SetBkMode(dc, TRANSPARENT);
-    // The dialog's background shows through.
-    result = reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
+    // The parent's own background brush: every repaint covers the last one whole, where text
+    // drawn over old text would thicken its smoothed edges and keep an old colour's fringe.
+    result = DefWindowProcW(GetParent(hwnd()), message, wParam, lParam);
+    SetTextColor(reinterpret_cast<HDC>(wParam),
+                 colourFor(over_, pressed_, visited_, style_, highContrast()));
     return true;
 }
 
-COLORREF CHyperLink::textColour() const {
-    if (over_ && hasStyle(hoverColourStyle)) {
+COLORREF CHyperLink::colourFor(bool over, bool pressed, bool visited, unsigned style,
+                               bool highContrast) {
+    // The contrast theme's own link colour reads on its background; fixed blue does not.
+    if (highContrast) {
+        return GetSysColor(COLOR_HOTLIGHT);
+    }
+    if (over && (style & hoverColourStyle) != 0) {
         return hoverColour;
     }
-    if (pressed_ && !hasStyle(noFocusColourStyle)) {
+    if (pressed && (style & noFocusColourStyle) == 0) {
         return focusedColour;
     }
-    return visited_ ? visitedColour : unvisitedColour;
+    return visited ? visitedColour : unvisitedColour;
+}
+
+bool CHyperLink::highContrast() {
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof contrast;
+    return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
 }
 
 void CHyperLink::autoSize() {
@@ -202,12 +214,12 @@ void CHyperLink::autoSize() {
     GetWindowRect(window, &frame);
     MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&frame), 2);
     GetClientRect(window, &client);
-    const std::string text = windowText(window);
+    const std::wstring text = windowText(window);
     SIZE extent{};
     HDC dc = GetDC(window);
     HGDIOBJ previous =
         SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(window, WM_GETFONT, 0, 0)));
-    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
     SelectObject(dc, previous);
     ReleaseDC(window, dc);
 
@@ -238,15 +250,15 @@ void CHyperLink::autoSize() {
 
 bool CHyperLink::takeFont(HFONT templateFont, LPARAM redraw) {
     templateFont_ = templateFont;
-    LOGFONTA font{};
-    if (templateFont == nullptr || GetObjectA(templateFont, sizeof font, &font) == 0) {
+    LOGFONTW font{};
+    if (templateFont == nullptr || GetObjectW(templateFont, sizeof font, &font) == 0) {
         defaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(templateFont), redraw);
         releaseFont();
         return false;
     }
     font.lfUnderline = hasStyle(underlineStyle) ? TRUE : FALSE;
     HFONT previous = font_;
-    font_ = CreateFontIndirectA(&font);
+    font_ = CreateFontIndirectW(&font);
     defaultProc(WM_SETFONT, reinterpret_cast<WPARAM>(font_ != nullptr ? font_ : templateFont),
                 redraw);
     // Only now that the control no longer uses it.
@@ -274,7 +286,8 @@ HCURSOR CHyperLink::handCursor() {
     // Loaded once for every link of the process and never freed.
     static const HCURSOR cursor = [] {
         HCURSOR help = cursorOfHelpProgram();
-        return help != nullptr ? help : LoadCursorA(nullptr, IDC_HAND);
+        // A predefined cursor's name is a number, the same for both character sets.
+        return help != nullptr ? help : LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_HAND));
     }();
     return cursor;
 }

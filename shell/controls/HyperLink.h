@@ -37,6 +37,10 @@ public:
     void setOpener(LinkOpener& opener) { opener_ = &opener; }
     void openLink();
 
+    // The text's colour in a state: high contrast uses the system's link colour for every state.
+    static COLORREF colourFor(bool over, bool pressed, bool visited, unsigned style,
+                              bool highContrast);
+
 protected:
     void onSubclassed() override;
     bool preTranslateMessage(MSG& message) override;
@@ -44,7 +48,7 @@ protected:
     bool onReflected(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
 private:
-    COLORREF textColour() const;
+    static bool highContrast();
     // Shows the text in an underlined copy of templateFont and fits the control to it; false
     // when the font cannot be read.
     bool takeFont(HFONT templateFont, LPARAM redraw);

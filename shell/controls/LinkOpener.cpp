@@ -1,5 +1,7 @@
 #include "shell/controls/LinkOpener.h"
 
+#include "shell/framework/TextConversion.h"
+
 #include <shellapi.h>
 #include <vector>
 
@@ -8,20 +10,22 @@ namespace kestrum {
 namespace {
 
 constexpr std::intptr_t firstSuccessCode = 33;
+constexpr DWORD lastFailureCode = 32;
 // The product name in the program's string table, used as the message box title.
 constexpr UINT productNameString = 104;
 
 class SystemLinkOpener final : public LinkOpener {
 public:
     std::intptr_t shellOpen(const char* address, int show) override {
-        HINSTANCE result = ShellExecuteA(nullptr, "open", address, nullptr, nullptr, show);
+        HINSTANCE result =
+            ShellExecuteW(nullptr, L"open", utf8ToWide(address).c_str(), nullptr, nullptr, show);
         return reinterpret_cast<std::intptr_t>(result);
     }
 
     bool classesRootDefault(const std::string& key, std::string& value) override {
         HKEY opened = nullptr;
-        if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_QUERY_VALUE, &opened) !=
-            ERROR_SUCCESS) {
+        if (RegOpenKeyExW(HKEY_CLASSES_ROOT, utf8ToWide(key.c_str()).c_str(), 0, KEY_QUERY_VALUE,
+                          &opened) != ERROR_SUCCESS) {
             return false;
         }
         bool read = readDefault(opened, value);
@@ -29,15 +33,30 @@ public:
         return read;
     }
 
+    // WinExec's work as its documentation advises, by CreateProcess, which takes any
+    // characters; the result follows WinExec's convention.
     std::intptr_t runCommand(const std::string& command, int show) override {
-        return WinExec(command.c_str(), static_cast<UINT>(show));
+        std::wstring line = utf8ToWide(command.c_str());
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(show);
+        PROCESS_INFORMATION process{};
+        if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &process)) {
+            const DWORD error = GetLastError();
+            return error <= lastFailureCode ? static_cast<std::intptr_t>(error) : 0;
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return firstSuccessCode;
     }
 
     void reportFailure(HWND owner, const std::string& text) override {
         MessageBeep(MB_ICONEXCLAMATION);
-        char title[128] = "Kestrum";
-        LoadStringA(GetModuleHandleA(nullptr), productNameString, title, sizeof title);
-        MessageBoxA(owner, text.c_str(), title, MB_OK | MB_ICONEXCLAMATION);
+        wchar_t title[128] = L"Kestrum";
+        LoadStringW(GetModuleHandleW(nullptr), productNameString, title, 128);
+        MessageBoxW(owner, utf8ToWide(text.c_str()).c_str(), title, MB_OK | MB_ICONEXCLAMATION);
     }
 
 private:
@@ -45,16 +64,17 @@ private:
     static bool readDefault(HKEY key, std::string& value) {
         DWORD type = 0;
         DWORD size = 0;
-        if (RegQueryValueExA(key, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        if (RegQueryValueExW(key, nullptr, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
             (type != REG_SZ && type != REG_EXPAND_SZ)) {
             return false;
         }
-        std::vector<char> buffer(size + 1, '\0');
-        if (RegQueryValueExA(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+        // A value need not end in a terminator: one more is always there.
+        std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, L'\0');
+        if (RegQueryValueExW(key, nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                              &size) != ERROR_SUCCESS) {
             return false;
         }
-        value.assign(buffer.data());
+        value = wideToUtf8(buffer.data());
         return true;
     }
 };

@@ -35,7 +35,7 @@ private:
 
 bool readSize(HBITMAP image, int& width, int& height) {
     BITMAP info{};
-    if (image == nullptr || GetObjectA(image, sizeof info, &info) != sizeof info) {
+    if (image == nullptr || GetObjectW(image, sizeof info, &info) != sizeof info) {
         return false;
     }
     width = info.bmWidth;

@@ -1,5 +1,7 @@
 #include "shell/controls/Tooltip.h"
 
+#include "shell/framework/TextConversion.h"
+
 #include <commctrl.h>
 
 namespace kestrum {
@@ -9,13 +11,14 @@ namespace {
 constexpr UINT_PTR toolId = 1;
 constexpr LPARAM maximumTipWidth = 400;
 
-// The size of the oldest record every common-controls version accepts.
-TOOLINFOA toolInfo(HWND window, const char* text) {
-    TOOLINFOA info{};
-    info.cbSize = TTTOOLINFOA_V2_SIZE;
+// The size of the oldest record every common-controls version accepts; the text lives as long
+// as the record is used.
+TOOLINFOW toolInfo(HWND window, const std::wstring* text) {
+    TOOLINFOW info{};
+    info.cbSize = TTTOOLINFOW_V2_SIZE;
     info.hwnd = window;
     info.uId = toolId;
-    info.lpszText = const_cast<char*>(text);
+    info.lpszText = text != nullptr ? const_cast<wchar_t*>(text->c_str()) : nullptr;
     GetClientRect(window, &info.rect);
     return info;
 }
@@ -26,44 +29,46 @@ bool CTooltip::create(HWND window, DWORD style, const char* text, bool active) {
     destroy();
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_BAR_CLASSES};
     InitCommonControlsEx(&classes);
-    tooltip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | style, CW_USEDEFAULT,
+    tooltip_ = CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | style, CW_USEDEFAULT,
                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window, nullptr,
-                               GetModuleHandleA(nullptr), nullptr);
+                               GetModuleHandleW(nullptr), nullptr);
     if (tooltip_ == nullptr) {
         return false;
     }
     window_ = window;
-    TOOLINFOA info = toolInfo(window, text);
-    SendMessageA(tooltip_, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
-    SendMessageA(tooltip_, TTM_SETMAXTIPWIDTH, 0, maximumTipWidth);
+    const std::wstring wide = utf8ToWide(text);
+    TOOLINFOW info = toolInfo(window, &wide);
+    SendMessageW(tooltip_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&info));
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, maximumTipWidth);
     activate(active);
     return true;
 }
 
 void CTooltip::setText(const char* text) {
     if (exists()) {
-        TOOLINFOA info = toolInfo(window_, text);
-        SendMessageA(tooltip_, TTM_UPDATETIPTEXTA, 0, reinterpret_cast<LPARAM>(&info));
+        const std::wstring wide = utf8ToWide(text);
+        TOOLINFOW info = toolInfo(window_, &wide);
+        SendMessageW(tooltip_, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&info));
     }
 }
 
 void CTooltip::activate(bool active) {
     if (exists()) {
-        SendMessageA(tooltip_, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
+        SendMessageW(tooltip_, TTM_ACTIVATE, active ? TRUE : FALSE, 0);
     }
 }
 
 void CTooltip::fitTool() {
     if (exists()) {
-        TOOLINFOA info = toolInfo(window_, nullptr);
-        SendMessageA(tooltip_, TTM_NEWTOOLRECTA, 0, reinterpret_cast<LPARAM>(&info));
+        TOOLINFOW info = toolInfo(window_, nullptr);
+        SendMessageW(tooltip_, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&info));
     }
 }
 
 void CTooltip::relay(const MSG& message) {
     if (exists() && message.hwnd == window_) {
         MSG copy = message;
-        SendMessageA(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
+        SendMessageW(tooltip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&copy));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "shell/framework/Application.h"
 
 #include "shell/framework/SubclassedWindow.h"
+#include "shell/framework/TextConversion.h"
 
 #include <algorithm>
 
@@ -36,7 +37,7 @@ int CApplication::run() {
 int CApplication::messageLoop() {
     MSG message;
     for (;;) {
-        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0 || got == -1) {
             return got == 0 ? static_cast<int>(message.wParam) : 1;
         }
@@ -46,7 +47,7 @@ int CApplication::messageLoop() {
 
 bool CApplication::pumpPending() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             return false;
         }
@@ -61,12 +62,12 @@ void CApplication::dispatch(MSG& message) {
     }
     // By index: a dialog may be created or destroyed while IsDialogMessage handles a key.
     for (std::size_t i = 0; i < modeless_.size(); ++i) {
-        if (IsWindow(modeless_[i]) && IsDialogMessageA(modeless_[i], &message)) {
+        if (IsWindow(modeless_[i]) && IsDialogMessageW(modeless_[i], &message)) {
             return;
         }
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 void CApplication::addModeless(HWND dialog) {
@@ -78,15 +79,16 @@ void CApplication::removeModeless(HWND dialog) {
 }
 
 int CApplication::messageBox(HWND owner, const char* text, UINT type) {
-    char title[64];
-    return MessageBoxA(owner, text, loadString(titleString_, title, sizeof title), type);
+    return MessageBoxW(owner, utf8ToWide(text).c_str(), loadString(titleString_).c_str(), type);
 }
 
-const char* CApplication::loadString(int id, char* buffer, int size) {
-    if (LoadStringA(GetModuleHandleA(nullptr), static_cast<UINT>(id), buffer, size) <= 0) {
-        buffer[0] = '\0';
-    }
-    return buffer;
+std::wstring CApplication::loadString(int id) {
+    // With no buffer size the call hands out the resource's own text, which has no terminator.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(GetModuleHandleW(nullptr), static_cast<UINT>(id),
+                                   reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text != nullptr ? std::wstring(text, static_cast<std::size_t>(length))
+                                         : std::wstring();
 }
 
 } // namespace kestrum

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <vector>
 #include <windows.h>
 
@@ -35,10 +36,10 @@ public:
     void addModeless(HWND dialog);
     void removeModeless(HWND dialog);
 
-    // Every message box of the program goes through here.
+    // Every message box of the program goes through here; the text is UTF-8.
     virtual int messageBox(HWND owner, const char* text, UINT type);
     // A string resource of the program, empty when it has none.
-    static const char* loadString(int id, char* buffer, int size);
+    static std::wstring loadString(int id);
 
 protected:
     // False ends the program before the message loop.

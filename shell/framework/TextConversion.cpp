@@ -16,25 +16,16 @@ std::wstring utf8ToWide(const char* text) {
     return wide;
 }
 
-String cutUtf8(const char* text, int maximumBytes) {
-    int length = 0;
-    while (length < maximumBytes && text[length] != '\0') {
-        ++length;
+std::string wideToUtf8(const std::wstring& text) {
+    if (text.empty()) {
+        return {};
     }
-    // Walk back over the trailing sequence and keep it only when it is complete.
-    int start = length;
-    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80 &&
-           length - start < 3) {
-        --start;
-    }
-    if (start > 0) {
-        const auto lead = static_cast<unsigned char>(text[start - 1]);
-        const int needed = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-        if (needed > 1 && length - (start - 1) < needed) {
-            length = start - 1;
-        }
-    }
-    return String(text, length);
+    const int length = static_cast<int>(text.size());
+    const int count =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(count), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, utf8.data(), count, nullptr, nullptr);
+    return utf8;
 }
 
 } // namespace kestrum

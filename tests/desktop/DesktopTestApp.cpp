@@ -35,7 +35,12 @@ bool IdleMonitor::run() {
     return false;
 }
 
-DesktopTestApp::DesktopTestApp() : CMonitorApp(buildDate, &shell) {}
+DesktopTestApp::DesktopTestApp() : CMonitorApp(buildDate, &shell, testInstanceName()) {}
+
+const wchar_t* DesktopTestApp::testInstanceName() {
+    static const std::wstring name = L"Kestrum test " + std::to_wstring(GetCurrentProcessId());
+    return name.c_str();
+}
 
 DesktopTestApp::~DesktopTestApp() {
     idleMonitor.requestStop(true);

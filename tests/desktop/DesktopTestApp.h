@@ -50,6 +50,10 @@ public:
     DesktopTestApp();
     ~DesktopTestApp() override;
 
+    // The instance name of this test process: test programs run side by side, each with its
+    // own main window to find.
+    static const wchar_t* testInstanceName();
+
     MonitorSnapshot monitorSnapshot() const override { return snapshot; }
     std::int64_t now() const override { return clock; }
     int messageBox(HWND owner, const char* text, UINT type) override;

@@ -1,5 +1,5 @@
 #include "shell/app/ResourceIds.h"
-#include "shell/framework/DataExchange.h"
+#include "monitor/SettingRange.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <cstdlib>
@@ -103,6 +103,20 @@ TEST_F(MonitorDialogTest, UpdatesShowStatusRatesAndTooltip) {
     update("Gateway", 1'100'000, 2'100'000, true, 100);
     EXPECT_EQ(text(IDC_RECEIVED_READOUT), "45");
     EXPECT_EQ(iconChanges(), 1);
+}
+
+// The tray's tooltip keeps both rates and as much of the name as fits, "&" written as this
+// system's tray wants it.
+TEST_F(MonitorDialogTest, TooltipKeepsTheRatesOfALongNameAndShowsItsAmpersands) {
+    const std::string name = "AT&T " + std::string(100, 'x');
+    update(name.c_str(), 0, 0, true);
+    update(name.c_str(), 12'500'000, 12'500'000, true);
+    const bool tripled = CSystemTray::ampersandRule() == TrayTooltip::Ampersands::Tripled;
+    const std::wstring rates = L"\nReceiving (KB/s): 12500\n  Sending (KB/s): 12500";
+    const std::wstring expected = tripled ? L"AT&&&T " + std::wstring(71, L'x') + L"\u2026" + rates
+                                          : L"AT&T " + std::wstring(73, L'x') + L"\u2026" + rates;
+    EXPECT_EQ(tooltip(), expected);
+    EXPECT_EQ(tooltip().size(), 127u);
 }
 
 TEST_F(MonitorDialogTest, TrueRatesFarAboveTheScaleWidenTheReadoutUntilApply) {
@@ -269,6 +283,21 @@ TEST_F(MonitorDialogTest, EnterAppliesAndEscapeIsIgnored) {
         EXPECT_EQ(GetFocus(), item(c.focus));
         EXPECT_TRUE(window_->visible());
     }
+}
+
+// Characters typed into the window reach it whole through the message loop, whatever the
+// system's code page; Apply then reads them as the user typed them.
+TEST_F(MonitorDialogTest, TypedCharactersOutsideTheCodePageArriveWhole) {
+    SetWindowTextW(item(IDC_SCALE_EDIT), L"");
+    SetFocus(item(IDC_SCALE_EDIT));
+    for (const wchar_t typed : {L'\uFF11', L'\u65E5'}) { // a full-width one, a CJK character
+        PostMessageW(item(IDC_SCALE_EDIT), WM_CHAR, typed, 1);
+    }
+    app_.pump();
+    EXPECT_EQ(wideText(IDC_SCALE_EDIT), L"\uFF11\u65E5");
+    pressApply();
+    EXPECT_EQ(app_.messages, std::vector<std::string>{positiveIntegerMessage});
+    EXPECT_EQ(window_->graphScale(), 30u);
 }
 
 TEST_F(MonitorDialogTest, OkCancelAndCloseLeaveTheProgramRunning) {

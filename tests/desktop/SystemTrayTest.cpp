@@ -356,26 +356,27 @@ TEST(SystemTray, RemoveTwiceAsksTheShellOnceAndStaysRemoved) {
     EXPECT_EQ(shell.calls.size(), 2u);
 }
 
-TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
+TEST(SystemTray, TooltipKeepsAtMost127UnitsOnACharacterBoundary) {
     struct Case {
         std::string text;
         std::wstring expected;
     };
-    const std::string a126(126, 'a');
-    const std::wstring w126(126, L'a');
+    const std::string cjk = "\xE7\xBD\x91";
+    std::string cjk127;
+    for (int i = 0; i < 127; ++i) {
+        cjk127 += cjk;
+    }
     const Case cases[] = {
         {std::string(200, 'x'), std::wstring(127, L'x')},
         {std::string(127, 'x'), std::wstring(127, L'x')},
         {"", L""},
-        // A two-byte character whose second byte would be the 128th is dropped whole.
-        {a126 + "\xC3\xA9", w126},
-        {std::string(125, 'a') + "\xC3\xA9z", std::wstring(125, L'a') + L"\u00E9"},
-        // A three-byte character cut after its first byte by an earlier 127-byte cut.
-        {a126 + "\xE6", w126},
+        // 381 bytes, 127 units: all of it.
+        {cjk127, std::wstring(127, L'\u7F51')},
+        {cjk127 + "x", std::wstring(127, L'\u7F51')},
+        // A surrogate pair fits whole or goes whole.
+        {std::string(125, 'a') + "\xF0\x9F\x98\x80", std::wstring(125, L'a') + L"\U0001F600"},
+        {std::string(126, 'a') + "\xF0\x9F\x98\x80", std::wstring(126, L'a')},
         {"\xE6\x97\xA5\xE6\x9C\xAC Gateway", L"\u65E5\u672C Gateway"},
-        // A four-byte character becomes a surrogate pair, or goes whole.
-        {"\xF0\x9F\x98\x80", L"\U0001F600"},
-        {std::string(124, 'a') + "\xF0\x9F\x98\x80", std::wstring(124, L'a')},
         {"Caf\xC3\xA9\nReceiving", L"Caf\u00E9\nReceiving"},
     };
     RecordingShell shell;
@@ -386,6 +387,21 @@ TEST(SystemTray, TooltipKeepsAtMost127BytesOnACharacterBoundary) {
         tray.setTooltipText(c.text.c_str());
         EXPECT_EQ(std::wstring(tray.record().szTip), c.expected);
         EXPECT_EQ(tray.record().szTip[127], L'\0');
+    }
+}
+
+// Windows 11 shows "&" as it is; the trays before it take it as a mnemonic prefix.
+TEST(SystemTray, AmpersandsAreTripledBeforeWindows11) {
+    using Ampersands = TrayTooltip::Ampersands;
+    const struct {
+        DWORD build;
+        Ampersands rule;
+    } cases[] = {
+        {7601, Ampersands::Tripled},  {19045, Ampersands::Tripled}, {21999, Ampersands::Tripled},
+        {22000, Ampersands::Literal}, {26100, Ampersands::Literal},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CSystemTray::ampersandRuleForBuild(c.build), c.rule) << c.build;
     }
 }
 

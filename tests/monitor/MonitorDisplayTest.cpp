@@ -49,21 +49,18 @@ TEST(MonitorDisplayTest, TrafficLevelTopsOutAtTheScale) {
     }
 }
 
-TEST(MonitorDisplayTest, TooltipCarriesStatusAndRatesAndIsCutAt127Bytes) {
-    EXPECT_STREQ(MonitorDisplay::formatTooltip("Router", 45, 10).c_str(),
-                 "Router\nReceiving (KB/s): 45\n  Sending (KB/s): 10");
-    EXPECT_STREQ(MonitorDisplay::formatTooltip(String(), 0, 0).c_str(),
-                 "\nReceiving (KB/s): 0\n  Sending (KB/s): 0");
-
+// The tooltip keeps the rates whole and cuts the name; the window's rule for "&" applies.
+TEST(MonitorDisplayTest, TooltipKeepsTheRatesAndCutsTheName) {
     const std::string longName(200, 'n');
-    const String cut = MonitorDisplay::formatTooltip(longName.c_str(), 1, 2);
-    EXPECT_EQ(cut.length(), 127);
-    EXPECT_EQ(std::string(cut.c_str()), longName.substr(0, 127));
-
-    // Before the first rates the tooltip is the status alone, cut the same way.
-    MonitorDisplay display(4);
-    const auto update = display.update(counters(longName.c_str(), 0, 0, start), start, 30, 500);
-    EXPECT_EQ(update.tooltip.length(), 127);
+    MonitorDisplay display(4, TrayTooltip(TrayTooltip::Ampersands::Tripled));
+    auto update = display.update(counters(longName.c_str(), 0, 0, start), start, 30, 500);
+    EXPECT_EQ(std::string(update.tooltip.c_str()), std::string(126, 'n') + "\xE2\x80\xA6");
+    update = display.update(counters(longName.c_str(), 12'500'000, 0, start + 1000), start + 1000,
+                            30, 500);
+    EXPECT_EQ(std::string(update.tooltip.c_str()),
+              std::string(82, 'n') + "\xE2\x80\xA6\nReceiving (KB/s): 12500\n  Sending (KB/s): 0");
+    update = display.update(counters("AT&T", 12'500'000, 0, start + 2000), start + 2000, 30, 500);
+    EXPECT_STREQ(update.tooltip.c_str(), "AT&&&T\nReceiving (KB/s): 0\n  Sending (KB/s): 0");
 }
 
 TEST(MonitorDisplayTest, FirstUpdateShowsTheStatusAndStoresASampleOnly) {

@@ -214,6 +214,75 @@ TEST_F(HyperLinkTest, coloursAndOpeningInEachState) {
     }
 }
 
+TEST(HyperLinkColours, highContrastUsesTheSystemLinkColourInEveryState) {
+    constexpr unsigned plain = CHyperLink::defaultStyle;
+    constexpr unsigned hover = plain | CHyperLink::hoverColourStyle;
+    constexpr unsigned noFocus = plain | CHyperLink::noFocusColourStyle;
+    const struct {
+        bool over, pressed, visited;
+        unsigned style;
+        COLORREF colour;
+    } cases[] = {
+        {false, false, false, plain, CHyperLink::unvisitedColour},
+        {false, false, true, plain, CHyperLink::visitedColour},
+        {false, true, true, plain, CHyperLink::focusedColour},
+        {false, true, true, noFocus, CHyperLink::visitedColour},
+        {true, false, false, plain, CHyperLink::unvisitedColour},
+        {true, true, true, hover, CHyperLink::hoverColour},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CHyperLink::colourFor(c.over, c.pressed, c.visited, c.style, false), c.colour);
+        EXPECT_EQ(CHyperLink::colourFor(c.over, c.pressed, c.visited, c.style, true),
+                  GetSysColor(COLOR_HOTLIGHT));
+    }
+}
+
+// Each repaint covers the last one: smoothed text drawn again over itself would thicken its
+// edges, and a hover colour would leave its fringe.
+TEST_F(HyperLinkTest, hoveringTenTimesLeavesTheFirstPicture) {
+    // Smoothed as ClearType smooths the dialog font on Windows; Wine smooths only larger sizes.
+    HFONT smooth = CreateFontW(-20, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, 0, 0,
+                               ANTIALIASED_QUALITY, 0, L"Tahoma");
+    ASSERT_NE(smooth, nullptr);
+    for (const unsigned style :
+         {CHyperLink::defaultStyle, CHyperLink::defaultStyle | CHyperLink::hoverColourStyle}) {
+        SCOPED_TRACE(style);
+        HWND window = host.createControl(250, 30, L"STATIC", SS_LEFT, L"Kestrum home page");
+        SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(smooth), FALSE);
+        CHyperLink link;
+        link.setStyle(style);
+        link.setOpener(opener);
+        ASSERT_TRUE(link.subclassWindow(window));
+        const auto picture = [&] {
+            host.capture(window);
+            std::vector<COLORREF> pixels;
+            for (int y = 0; y < host.height(); ++y) {
+                for (int x = 0; x < host.width(); ++x) {
+                    pixels.push_back(host.pixel(x, y));
+                }
+            }
+            return pixels;
+        };
+        const std::vector<COLORREF> first = picture();
+        ASSERT_GT(count(CHyperLink::unvisitedColour), 0);
+        for (int i = 0; i < 10; ++i) {
+            SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(2, 2));
+            host.pumpMessages();
+            SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(-3, 2));
+            host.pumpMessages();
+        }
+        const std::vector<COLORREF> last = picture();
+        ASSERT_EQ(last.size(), first.size());
+        int changed = 0;
+        for (std::size_t i = 0; i < first.size(); ++i) {
+            changed += last[i] != first[i] ? 1 : 0;
+        }
+        EXPECT_EQ(changed, 0);
+        DestroyWindow(window);
+    }
+    DeleteObject(smooth);
+}
+
 TEST_F(HyperLinkTest, failureMessageAndHandCursor) {
     CHyperLink link;
     opener.shellResult = 2;
