@@ -331,3 +331,90 @@ TEST(MonitorDisplayTest, TotalsSumTheMeasuredStepsThroughGlitchResetAndWrap) {
 
 } // namespace
 } // namespace kestrum::test
+
+namespace kestrum::test {
+namespace {
+
+// The line's share rounds to whole percents of each direction's capacity while both capacities
+// are credible; a rate above a capacity withdraws it for good.
+TEST(MonitorDisplayTest, TheLineShareFollowsACredibleCapacityUntilARateExceedsIt) {
+    using Counter = GatewayMonitor::Counter;
+    MonitorSnapshot snapshot;
+    snapshot.statusText = "Router";
+    snapshot.facts.accessType = "DSL";
+    snapshot.facts.hasCapacity = true;
+    snapshot.facts.downstreamBitRate = 100'000'000; // 12 500 KB/s
+    snapshot.facts.upstreamBitRate = 10'000'000;    // 1 250 KB/s
+    const struct {
+        std::uint32_t receivedStep; // bytes in one second
+        std::uint32_t sentStep;
+        int receivedShare;
+        int sentShare;
+        const char* tooltip;
+    } steps[] = {
+        // 12 of 1250 KB/s is 0.96 %: shown as 1 %.
+        {10'000'000, 12'000, 80, 1,
+         "Router\nReceiving (KB/s): 10000 (80 %)\n  Sending (KB/s): 12 (1 %)"},
+        {0, 0, 0, 0, "Router\nReceiving (KB/s): 0 (0 %)\n  Sending (KB/s): 0 (0 %)"},
+        {12'500'000, 1'250'000, 100, 100,
+         "Router\nReceiving (KB/s): 12500 (100 %)\n  Sending (KB/s): 1250 (100 %)"},
+        {6'000, 4'000, 0, 0, "Router\nReceiving (KB/s): 6 (0 %)\n  Sending (KB/s): 4 (0 %)"},
+        // 1 251 KB/s is more than 10 Mbit/s upstream: neither direction's share is believed.
+        {0, 1'251'000, -1, -1, "Router\nReceiving (KB/s): 0\n  Sending (KB/s): 1251"},
+        {1'000, 1'000, -1, -1, "Router\nReceiving (KB/s): 1\n  Sending (KB/s): 1"},
+    };
+    MonitorDisplay display(3);
+    std::int64_t now = start;
+    std::uint32_t received = 0;
+    std::uint32_t sent = 0;
+    readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(now));
+    display.update(snapshot, now, 30, 1000);
+    EXPECT_TRUE(display.capacityCredible());
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.tooltip);
+        now += 1000;
+        received += step.receivedStep;
+        sent += step.sentStep;
+        readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(now));
+        const auto update = display.update(snapshot, now, 30, 1000);
+        ASSERT_TRUE(update.hasRates);
+        EXPECT_EQ(display.capacityCredible(), step.receivedShare >= 0);
+        EXPECT_EQ(display.lineSharePercent(Counter::Received), step.receivedShare);
+        EXPECT_EQ(display.lineSharePercent(Counter::Sent), step.sentShare);
+        EXPECT_STREQ(update.tooltip.c_str(), step.tooltip);
+    }
+}
+
+TEST(MonitorDisplayTest, NoShareWithoutACredibleCapacity) {
+    const struct {
+        const char* what;
+        bool hasCapacity;
+        const char* accessType;
+        std::uint32_t down;
+        std::uint32_t up;
+    } cases[] = {
+        {"none reported", false, "DSL", 0, 0},
+        {"the daemon's default", true, "Ethernet", 4'200'000, 4'200'000},
+        {"a port speed", true, "Ethernet", 1'000'000'000, 1'000'000'000},
+        {"a credible downstream only", true, "DSL", 50'000'000, 0},
+        {"the old defaults", true, "DSL", 8'388'608, 4'194'304},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        MonitorDisplay display(3);
+        MonitorSnapshot snapshot = counters("Router", 0, 0, start);
+        snapshot.facts.hasCapacity = c.hasCapacity;
+        snapshot.facts.accessType = c.accessType;
+        snapshot.facts.downstreamBitRate = c.down;
+        snapshot.facts.upstreamBitRate = c.up;
+        display.update(snapshot, start, 30, 1000);
+        readCounters(snapshot, 0, 1000, 1000, static_cast<std::uint32_t>(start + 1000));
+        const auto update = display.update(snapshot, start + 1000, 30, 1000);
+        EXPECT_FALSE(display.capacityCredible());
+        EXPECT_EQ(display.lineSharePercent(GatewayMonitor::Counter::Received), -1);
+        EXPECT_STREQ(update.tooltip.c_str(), "Router\nReceiving (KB/s): 1\n  Sending (KB/s): 1");
+    }
+}
+
+} // namespace
+} // namespace kestrum::test
