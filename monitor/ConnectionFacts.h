@@ -25,6 +25,8 @@ struct ConnectionFacts {
     std::uint32_t uptimeSeconds = 0;
     // GetExternalIPAddress; empty = unknown.
     String externalAddress;
+    // Readings of the three actions done so far: a new one means fresh facts.
+    std::uint32_t readings = 0;
 };
 
 } // namespace kestrum

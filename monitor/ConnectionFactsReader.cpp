@@ -118,6 +118,7 @@ bool ConnectionFactsReader::run() {
         while (!stopRequested() && !owner_.stopRequested()) {
             readConnectionFacts(services_, std::min(owner_.exchangeTimeout(), longestExchange),
                                 owner_.exchangeGate(), facts_);
+            ++facts_.readings;
             owner_.publishFacts(facts_);
             WorkerThread::sleep(period_);
         }

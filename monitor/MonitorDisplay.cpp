@@ -1,6 +1,7 @@
 #include "monitor/MonitorDisplay.h"
 
 #include "monitor/LineCapacity.h"
+#include "monitor/SettingRange.h"
 
 #include <algorithm>
 #include <limits>
@@ -153,6 +154,15 @@ int MonitorDisplay::lineSharePercent(GatewayMonitor::Counter counter) const {
     const std::uint64_t capacity = received ? facts_.downstreamBitRate : facts_.upstreamBitRate;
     // Rounded to the nearest percent; a credible capacity is never below the rate.
     return static_cast<int>((bitsPerSecond * 100 + capacity / 2) / capacity);
+}
+
+std::uint32_t MonitorDisplay::lineScale() const {
+    if (!capacityCredible()) {
+        return 0;
+    }
+    const std::uint32_t bitsPerUnit = bits_ ? 1000 : bytesPerKilobyte * 8;
+    return std::clamp(facts_.downstreamBitRate / bitsPerUnit, scaleRange.minimum,
+                      scaleRange.maximum);
 }
 
 TooltipRates MonitorDisplay::tooltipRates(std::uint32_t received, std::uint32_t sent) const {

@@ -72,6 +72,9 @@ public:
     bool capacityCredible() const;
     // The rate's share of its direction's capacity, or -1 when the capacity is not credible.
     int lineSharePercent(GatewayMonitor::Counter counter) const;
+    // The graph scale that spans the line's downstream capacity, in the display's unit and
+    // within the scale's range; 0 while the capacity is not credible.
+    std::uint32_t lineScale() const;
 
     // Tenths of the scale that the average of both rates reaches, up to highestLevel.
     static std::uint32_t trafficLevel(std::uint32_t received, std::uint32_t sent,

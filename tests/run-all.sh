@@ -121,6 +121,8 @@ step "end to end, discovery on every kind of network" \
     "$root/build/windows/e2e-screenshots"
 step "end to end, the window (build/windows/e2e-screenshots/*.png)" \
     tests/e2e/gui.sh "$root/build/windows" "$root/build/windows/e2e-screenshots"
+step "end to end, the connection details (miniupnpd's facts, probe and window)" \
+    tests/e2e/details.sh "$root/build/linux" "$root/build/windows"
 step "soak, 3 minutes (build/windows/soak/*.log)" tests/e2e/soak.sh 3 "$root/build/windows"
 step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
 command -v wineserver >/dev/null && wineserver -k 2>/dev/null

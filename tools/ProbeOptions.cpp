@@ -7,10 +7,13 @@ namespace kestrum {
 std::string probeUsage() {
     return std::string(
                "usage: kestrum-probe [--refresh MS] [--scale N|line] [--bits] [--updates N] "
-               "[--gateway ADDRESS|URL]\n"
+               "[--details] [--gateway ADDRESS|URL]\n"
                "  (defaults: --refresh 500, --scale 30)\n"
                "  --updates N    exit after N updates with rates (default: run until "
-               "interrupted)\n") +
+               "interrupted)\n"
+               "  --details      print the connection's facts and the totals since start when "
+               "the\n"
+               "                 gateway is found and once a minute\n") +
            startOptionsUsage;
 }
 
@@ -72,6 +75,10 @@ bool parseProbeOptions(int argc, const char* const* argv, ProbeOptions& options,
         const std::string argument = argv[i];
         if (argument == "-h") {
             options.help = true;
+            continue;
+        }
+        if (argument == "--details") {
+            options.details = true;
             continue;
         }
         const NumericOption* option = nullptr;

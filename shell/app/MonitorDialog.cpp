@@ -169,13 +169,8 @@ void CMonitorDialog::update() {
 // With --scale line, the graphs span the line's downstream capacity once the gateway reports a
 // credible one, and again whenever it reports another.
 void CMonitorDialog::followLineCapacity() {
-    if (!scaleFromLine_ || !display_->capacityCredible()) {
-        return;
-    }
-    const std::uint32_t bitsPerUnit = application_.startOptions().bits ? 1000 : 8000;
-    const std::uint32_t scale = std::clamp(display_->facts().downstreamBitRate / bitsPerUnit,
-                                           scaleRange.minimum, scaleRange.maximum);
-    if (scale != graphScale_) {
+    const std::uint32_t scale = scaleFromLine_ ? display_->lineScale() : 0;
+    if (scale != 0 && scale != graphScale_) {
         graphScale_ = scale;
         applyScale();
         showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);

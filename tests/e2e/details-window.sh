@@ -1,4 +1,5 @@
-# Sourced by the end-to-end tests that run kestrum.exe against a gateway whose facts they know:
+# Sourced by the end-to-end test that runs kestrum.exe against a gateway whose facts it knows
+# (details.sh):
 # they define reader (kestrum-window-reader in the program's Wine session) and fail.
 
 # The details window's rows as kestrum.exe shows them, read under Wine through their window texts
