@@ -1,6 +1,6 @@
 # Sourced by the end-to-end test that runs kestrum.exe against a gateway whose facts it knows
-# (details.sh):
-# they define reader (kestrum-window-reader in the program's Wine session) and fail.
+# (details.sh), which defines reader (kestrum-window-reader in the program's Wine session) and
+# fail.
 
 # The details window's rows as kestrum.exe shows them, read under Wine through their window texts
 # (kestrum-window-reader details). kestrum.exe runs in the LAN namespace and has found the
