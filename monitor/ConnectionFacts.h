@@ -23,6 +23,8 @@ struct ConnectionFacts {
     String connectionStatus;
     bool hasUptime = false;
     std::uint32_t uptimeSeconds = 0;
+    // Steady milliseconds when the uptime was read: it is read once a minute but goes on.
+    std::int64_t uptimeReadAt = 0;
     // GetExternalIPAddress; empty = unknown.
     String externalAddress;
     // Readings of the three actions done so far: a new one means fresh facts.

@@ -101,6 +101,7 @@ void readConnectionFacts(const FactsServices& services, int exchangeTimeout, Exc
                    if (!facts.hasUptime) {
                        facts.uptimeSeconds = 0;
                    }
+                   facts.uptimeReadAt = steadyMilliseconds();
                });
     askAndTake(services.connection, "GetExternalIPAddress", exchangeTimeout, gate,
                [&facts](const StringMap& out) {

@@ -62,6 +62,8 @@ void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std:
     snapshot.statusText = status;
     readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(clock));
     snapshot.countersPublished = published;
+    // The facts as if just read, so that the uptime shown is the one the test set.
+    snapshot.facts.uptimeReadAt = clock;
     PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }

@@ -385,6 +385,56 @@ TEST(MonitorDisplayTest, TheLineShareFollowsACredibleCapacityUntilARateExceedsIt
     }
 }
 
+// --scale line: the downstream capacity in the display's unit, within the scale's range.
+TEST(MonitorDisplayTest, TheLineScaleIsTheDownstreamCapacityInTheDisplaysUnit) {
+    const struct {
+        std::uint32_t down;
+        bool bits;
+        std::uint32_t scale;
+    } cases[] = {
+        {100'000'000, false, 12'500},
+        {100'000'000, true, 100'000},
+        {52'000'000, false, 6'500},
+        {7'999, false, 1}, // less than 1 KB/s: the smallest scale
+        {999, true, 1},
+        {4'294'967'295u, false, 536'870},
+        {4'294'967'295u, true, 1'000'000}, // the largest scale
+        {4'200'000, false, 0},             // not credible: no line scale
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.down) + (c.bits ? " bits" : " bytes"));
+        MonitorDisplay display(3);
+        display.showBits(c.bits);
+        MonitorSnapshot snapshot = counters("Router", 0, 0, start);
+        snapshot.facts.hasCapacity = true;
+        snapshot.facts.accessType = "DSL";
+        snapshot.facts.downstreamBitRate = c.down;
+        snapshot.facts.upstreamBitRate = 1'000'000;
+        display.update(snapshot, start, 30, 1000);
+        EXPECT_EQ(display.lineScale(), c.scale);
+    }
+}
+
+// The uptime is read once a minute; between readings it counts on by the clock.
+TEST(MonitorDisplayTest, TheUptimeCountsOnBetweenReadings) {
+    MonitorDisplay display(3);
+    MonitorSnapshot snapshot = counters("Router", 0, 0, start);
+    snapshot.facts.hasUptime = true;
+    snapshot.facts.uptimeSeconds = 100;
+    snapshot.facts.uptimeReadAt = start;
+    display.update(snapshot, start, 30, 1000);
+    EXPECT_EQ(display.facts().uptimeSeconds, 100u);
+    display.update(snapshot, start + 59'999, 30, 1000);
+    EXPECT_EQ(display.facts().uptimeSeconds, 159u);
+    snapshot.facts.uptimeSeconds = 4'294'967'290u;
+    display.update(snapshot, start + 10'000, 30, 1000);
+    EXPECT_EQ(display.facts().uptimeSeconds, 4'294'967'295u);
+    snapshot.facts.hasUptime = false;
+    snapshot.facts.uptimeSeconds = 0;
+    display.update(snapshot, start + 20'000, 30, 1000);
+    EXPECT_EQ(display.facts().uptimeSeconds, 0u);
+}
+
 TEST(MonitorDisplayTest, NoShareWithoutACredibleCapacity) {
     const struct {
         const char* what;
