@@ -1,14 +1,28 @@
-# Sourced by the end-to-end test that runs kestrum.exe against a gateway whose facts it knows
-# (details.sh), which defines reader (kestrum-window-reader in the program's Wine session) and
-# fail.
+# shellcheck shell=bash
+# Checks of kestrum.exe under Wine, sourced by the end-to-end tests that run it (gui.sh,
+# details.sh). They define exe, reader (kestrum-window-reader in the program's Wine session),
+# lan and fail.
+
+# A message box and an exit status, and no window of this start.
+command_line_box() { # expected_status expected_text arguments...
+    local expected_status=$1 expected_text=$2 output status=0 pid
+    shift 2
+    ip netns exec "$lan" wine "$exe" "$@" >/dev/null 2>&1 &
+    pid=$!
+    output=$(reader message 60) || fail "kestrum.exe $* showed no message box"
+    [[ $output == *"$expected_text"* ]] || fail "kestrum.exe $* said: $output"
+    wait "$pid" || status=$?
+    [ "$status" = "$expected_status" ] || fail "kestrum.exe $* exited with status $status"
+    echo "kestrum.exe $*: status $status, message box \"${output:0:80}\""
+}
 
 # The details window's rows as kestrum.exe shows them, read under Wine through their window texts
 # (kestrum-window-reader details). kestrum.exe runs in the LAN namespace and has found the
 # gateway; its facts are read soon after, so this waits a minute or so for them.
 check_window_details() { # friendly_name down_bits up_bits external_address (empty: unknown)
-    local rows tries capacity
+    local rows capacity
     capacity=$(python3 -c "print(f'{$2 / 1e6:.1f} Mbit/s down, {$3 / 1e6:.1f} Mbit/s up')")
-    for tries in $(seq 30); do
+    for _ in $(seq 30); do
         rows=$(reader details 30 | tr -d '\r') || fail "the connection details did not open"
         grep -qx "address=${4:-unknown}" <<<"$rows" && grep -qx "capacity=$capacity" <<<"$rows" &&
             break

@@ -33,6 +33,8 @@ fail() {
 . "$here/../../tools/sandbox/network.sh"
 # shellcheck source=../../tools/sandbox/desktop.sh
 . "$here/../../tools/sandbox/desktop.sh"
+# shellcheck source=details-window.sh
+. "$here/details-window.sh"
 require_network_tools
 for tool in wine wineserver Xvfb import; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
@@ -114,19 +116,6 @@ start_gateway
 start_display 1024x768 "$lan" || fail "no display"
 # Every program runs on one virtual desktop, which draws the window frames and the tray.
 prepare_wine_prefix "$work/wineprefix" "$lan" 800x600 || fail "no Wine prefix"
-
-# A message box and an exit status, and no window.
-command_line_box() { # expected_status expected_text arguments...
-    local expected_status=$1 expected_text=$2 output status=0 pid
-    shift 2
-    ip netns exec "$lan" wine "$exe" "$@" >/dev/null 2>&1 &
-    pid=$!
-    output=$(reader message 60) || fail "kestrum.exe $* showed no message box"
-    [[ $output == *"$expected_text"* ]] || fail "kestrum.exe $* said: $output"
-    wait "$pid" || status=$?
-    [ "$status" = "$expected_status" ] || fail "kestrum.exe $* exited with status $status"
-    echo "kestrum.exe $*: status $status, message box \"${output:0:80}\""
-}
 
 set_dpi 96
 command_line_box 2 "Please enter an integer between 1 and 1000000." --scale 0
