@@ -1,7 +1,7 @@
 # shellcheck shell=bash
 # Checks of kestrum.exe under Wine, sourced by the end-to-end tests that run it (gui.sh,
-# details.sh). They define exe, reader (kestrum-window-reader in the program's Wine session),
-# lan and fail.
+# details.sh). They define exe, reader (kestrum-window-reader in the program's Wine session,
+# its lines without carriage returns), lan and fail.
 
 # A message box and an exit status, and no window of this start.
 command_line_box() { # expected_status expected_text arguments...
@@ -23,7 +23,7 @@ check_window_details() { # friendly_name down_bits up_bits external_address (emp
     local rows capacity
     capacity=$(python3 -c "print(f'{$2 / 1e6:.1f} Mbit/s down, {$3 / 1e6:.1f} Mbit/s up')")
     for _ in $(seq 30); do
-        rows=$(reader details 30 | tr -d '\r') || fail "the connection details did not open"
+        rows=$(reader details 30) || fail "the connection details did not open"
         grep -qx "address=${4:-unknown}" <<<"$rows" && grep -qx "capacity=$capacity" <<<"$rows" &&
             break
         sleep 2

@@ -70,8 +70,9 @@ check_probe() { # address(empty: unknown) [--bits]
     echo "probe ${2:-}: --scale line took $scale"
 }
 
+# Its lines come from Wine with a carriage return at the end.
 reader() { # arguments...
-    in_ns "$lan" timeout 120 wine "$reader" "$@"
+    in_ns "$lan" timeout 120 wine "$reader" "$@" | tr -d '\r'
 }
 
 check_window() { # address(empty: unknown) [second_starts]
