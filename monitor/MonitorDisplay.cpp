@@ -55,8 +55,9 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         statusLine_ = snapshot.statusText;
     }
     facts_ = snapshot.facts;
-    if (facts_.hasUptime && now > facts_.uptimeReadAt) {
-        // Counted on since it was read, within the 32 bits the gateway reports it in.
+    if (facts_.hasUptime && facts_.connectionStatus == "Connected" && now > facts_.uptimeReadAt) {
+        // Counted on since it was read, within the 32 bits the gateway reports it in; a
+        // connection that is down has no time to count.
         const std::int64_t uptime = facts_.uptimeSeconds + (now - facts_.uptimeReadAt) / 1000;
         facts_.uptimeSeconds =
             static_cast<std::uint32_t>(std::min<std::int64_t>(uptime, 0xFFFFFFFF));

@@ -419,6 +419,7 @@ TEST(MonitorDisplayTest, TheLineScaleIsTheDownstreamCapacityInTheDisplaysUnit) {
 TEST(MonitorDisplayTest, TheUptimeCountsOnBetweenReadings) {
     MonitorDisplay display(3);
     MonitorSnapshot snapshot = counters("Router", 0, 0, start);
+    snapshot.facts.connectionStatus = "Connected";
     snapshot.facts.hasUptime = true;
     snapshot.facts.uptimeSeconds = 100;
     snapshot.facts.uptimeReadAt = start;
@@ -429,6 +430,11 @@ TEST(MonitorDisplayTest, TheUptimeCountsOnBetweenReadings) {
     snapshot.facts.uptimeSeconds = 4'294'967'290u;
     display.update(snapshot, start + 10'000, 30, 1000);
     EXPECT_EQ(display.facts().uptimeSeconds, 4'294'967'295u);
+    snapshot.facts.connectionStatus = "Disconnected";
+    snapshot.facts.uptimeSeconds = 0;
+    display.update(snapshot, start + 20'000, 30, 1000);
+    EXPECT_EQ(display.facts().uptimeSeconds, 0u);
+    snapshot.facts.connectionStatus = "Connected";
     snapshot.facts.hasUptime = false;
     snapshot.facts.uptimeSeconds = 0;
     display.update(snapshot, start + 20'000, 30, 1000);
