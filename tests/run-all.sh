@@ -114,8 +114,9 @@ if step "build windows" build_preset windows; then
     step "start a display (Xvfb)" start_display 1280x1024
     step "test windows (wine, prefix unprepared)" test_windows_unprepared
     step "control gallery (build/windows/gallery/*.png)" gallery
-    # The desktop test's pictures of the monitor window at 96 and 144 DPI and back at 96.
-    step "monitor window per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
+    # The desktop tests' pictures of the monitor window at 96 and 144 DPI and back at 96, and of
+    # the connection details at 96 and 144 DPI.
+    step "windows per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
         bmp_to_png build/windows/tests/desktop/dpi-screenshots
 fi
 # Run, not passed over: a missing or non-executable script fails its step.
@@ -126,6 +127,8 @@ step "end to end, discovery on every kind of network" \
     "$root/build/windows/e2e-screenshots"
 step "end to end, the window (build/windows/e2e-screenshots/*.png)" \
     tests/e2e/gui.sh "$root/build/windows" "$root/build/windows/e2e-screenshots"
+step "end to end, the connection details (miniupnpd's facts, probe and window)" \
+    tests/e2e/details.sh "$root/build/linux" "$root/build/windows"
 step "soak, 3 minutes (build/windows/soak/*.log)" tests/e2e/soak.sh 3 "$root/build/windows"
 step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
 command -v wineserver >/dev/null && WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null

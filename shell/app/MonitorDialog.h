@@ -1,8 +1,10 @@
 #pragma once
 
 #include "monitor/MonitorDisplay.h"
+#include "monitor/SettingRange.h"
 #include "shell/app/AboutDialog.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/DetailsDialog.h"
 #include "shell/app/Icons.h"
 #include "shell/controls/HyperLink.h"
 #include "shell/controls/SegmentDisplay.h"
@@ -27,8 +29,6 @@ constexpr UINT trayIconId = 131;
 class CMonitorDialog : public CDialog {
 public:
     static constexpr std::uint32_t initialScale = 30;
-    static constexpr std::uint32_t minimumScale = 1;
-    static constexpr std::uint32_t maximumScale = 1000000;
 
     explicit CMonitorDialog(CMonitorApp& application);
 
@@ -41,6 +41,7 @@ public:
 
     std::uint32_t graphScale() const { return graphScale_; }
     CAboutDialog& aboutBox() { return aboutBox_; }
+    CDetailsDialog& detailsWindow() { return details_; }
 
 protected:
     bool onInitDialog() override;
@@ -54,6 +55,9 @@ private:
     void setApplyGlyph();
     void fitToDpi();
     void showHistories();
+    void followLineCapacity();
+    // Reads a setting's edit; a refused text gets its message and the focus.
+    bool readSettingEdit(int id, SettingRange range, std::uint32_t& value);
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;
@@ -67,9 +71,12 @@ private:
     CTrafficGraph receivedGraph_;
     CTrafficGraph sentGraph_;
     std::uint32_t graphScale_ = initialScale;
+    // The scale follows the line's capacity until the user applies another one.
+    bool scaleFromLine_ = false;
     CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
+    CDetailsDialog details_;
 };
 
 } // namespace kestrum

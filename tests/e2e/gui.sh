@@ -6,6 +6,8 @@
 # the wire rate within 5%. Exit from the tray menu, and the end of the session as the restart
 # manager ends it, must each leave no process behind; after Exit the process must be gone within
 # 2 s, on a virtual desktop and on the display's own. Screenshots at 96 and 144 DPI are kept.
+# A setting out of range on the command line gets the Apply button's message and exit status 2,
+# --help the options and status 0; a valid one starts the window with it.
 #
 #   tests/e2e/gui.sh WINDOWS_BUILD_DIR ARTEFACT_DIR
 #
@@ -33,6 +35,8 @@ fail() {
 . "$here/../../tools/sandbox/network.sh"
 # shellcheck source=../../tools/sandbox/desktop.sh
 . "$here/../../tools/sandbox/desktop.sh"
+# shellcheck source=details-window.sh
+. "$here/details-window.sh"
 require_network_tools
 for tool in wine wineserver Xvfb import; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
@@ -57,9 +61,9 @@ reader() { # arguments...
     in_ns "$lan" timeout 120 wine "$reader" "$@" | tr -d '\r'
 }
 
-start_kestrum() {
+start_kestrum() { # arguments...
     started_at=$(date +%s%3N)
-    ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
+    ip netns exec "$lan" wine "$exe" "$@" >"$work/kestrum.log" 2>&1 &
     kestrum_pid=$!
     reader find 60 >/dev/null || fail "the window did not appear, or its link covers Apply"
 }
@@ -127,9 +131,14 @@ start_display 1024x768 "$lan" || fail "no display"
 # Every program runs on one virtual desktop, which draws the window frames and the tray.
 prepare_wine_prefix "$work/wineprefix" "$lan" 800x600 || fail "no Wine prefix"
 
-# 96 DPI: measure, keep a picture, exit from the tray menu.
 set_dpi 96
-start_kestrum
+command_line_box 2 "Please enter an integer between 1 and 1000000." --scale 0
+command_line_box 2 "Please enter an integer between 100 and 10000." --scale 40 --refresh 50
+command_line_box 0 "--scale N|line" --help
+
+# 96 DPI: measure, keep a picture, exit from the tray menu.
+start_kestrum --scale 1000 --refresh 200
+[ "$(reader settings)" = "1000 200" ] || fail "the window did not start with --scale 1000 --refresh 200"
 wait_for_gateway
 # The scale stays at the default 30 KB/s, far below the test's rates: the readouts must show
 # them in full all the same. A shorter refresh period gives more readings.

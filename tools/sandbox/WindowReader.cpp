@@ -5,6 +5,7 @@
 //   find SECONDS          wait for the window; print its screen rectangle "left top width height";
 //                         fail when the link reaches over the Apply button
 //   apply SCALE REFRESH   type both settings into their edits and press Apply
+//   settings              print the scale and refresh edits' texts: "SCALE REFRESH"
 //   watch SECONDS         wait for the window, then every 100 ms print
 //                         "UNIX_MS status="..." rx=N tx=N" (status in UTF-8), for SECONDS in all
 //   move-clear            move the window to the middle of the work area, clear of the taskbar
@@ -18,6 +19,8 @@
 //                         restart manager does, and wait for the window to go
 //   message SECONDS       wait for Kestrum's message box, print its text (UTF-8, lines joined
 //                         by " / ") and press its OK button
+//   details SECONDS       open the connection details as the tray menu does, wait for them and
+//                         print one "key=value" line per row (UTF-8)
 
 #include "shell/app/AppMessages.h"
 #include "shell/app/ResourceIds.h"
@@ -256,6 +259,36 @@ int pressMessageBox(int seconds) {
     return 0;
 }
 
+int details(HWND window, int seconds) {
+    static const struct {
+        const char* key;
+        int id;
+    } rows[] = {
+        {"name", IDC_DETAILS_NAME},
+        {"manufacturer", IDC_DETAILS_MANUFACTURER},
+        {"model", IDC_DETAILS_MODEL},
+        {"access", IDC_DETAILS_ACCESS},
+        {"capacity", IDC_DETAILS_CAPACITY},
+        {"share", IDC_DETAILS_SHARE},
+        {"connection", IDC_DETAILS_CONNECTION},
+        {"address", IDC_DETAILS_ADDRESS},
+        {"totals", IDC_DETAILS_TOTALS},
+    };
+    PostMessageW(window, WM_COMMAND, ID_TRAY_DETAILS, 0);
+    HWND box = nullptr;
+    if (!waitFor(seconds, [&] {
+            box = FindWindowW(L"#32770", L"Connection details");
+            return box != nullptr && IsWindowVisible(box);
+        })) {
+        std::fprintf(stderr, "the connection details did not open\n");
+        return 1;
+    }
+    for (const auto& row : rows) {
+        std::printf("%s=%s\n", row.key, itemText(box, row.id).c_str());
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -280,6 +313,14 @@ int main(int argc, char** argv) {
     if (command == "apply" && argc == 4) {
         return apply(window, argv[2], argv[3]);
     }
+    if (command == "settings" && argc == 2) {
+        std::printf("%s %s\n", itemText(window, IDC_SCALE_EDIT).c_str(),
+                    itemText(window, IDC_REFRESH_EDIT).c_str());
+        return 0;
+    }
+    if (command == "details" && argc == 3) {
+        return details(window, std::atoi(argv[2]));
+    }
     if (command == "end-session" && argc == 3) {
         return endSession(window, std::atoi(argv[2]));
     }
@@ -290,6 +331,7 @@ int main(int argc, char** argv) {
         return exitFromTrayMenu(window, std::atoi(argv[2]));
     }
     std::fprintf(stderr, "usage: kestrum-window-reader "
-                         "find|apply|watch|move-clear|hover-tray|exit|end-session|message ...\n");
+                         "find|apply|settings|watch|move-clear|hover-tray|exit|end-session|message|"
+                         "details ...\n");
     return 2;
 }
