@@ -58,6 +58,17 @@ function(kestrum_test_directory)
         if(NOT stem IN_LIST ARG_UNREGISTERED)
             add_test(NAME ${name} COMMAND ${name})
             set_tests_properties(${name} PROPERTIES TIMEOUT 600 SKIP_RETURN_CODE 77)
+            kestrum_wine_prefix(${name})
         endif()
     endforeach()
+endfunction()
+
+# In the cross build the given tests (of the current directory) run under Wine in the build
+# directory's own prefix, which the fixture wine_prefix prepares (tests/CMakeLists.txt): a developer's own
+# prefix stays untouched, and a plain ctest finds the fonts the pixel tests need.
+function(kestrum_wine_prefix)
+    if(CMAKE_CROSSCOMPILING)
+        set_tests_properties(${ARGN} PROPERTIES FIXTURES_REQUIRED wine_prefix ENVIRONMENT
+                             "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all")
+    endif()
 endfunction()

@@ -45,6 +45,20 @@ bool hasControlUrl(const CounterServices& found, const String& url) {
     return false;
 }
 
+const Service* connectionServiceOf(const Device& device) {
+    if (!isTypeInEitherNamespace(device.deviceType, "device:WANConnectionDevice:")) {
+        return nullptr;
+    }
+    for (const Service* service : device.services) {
+        if (service != nullptr &&
+            (isTypeInEitherNamespace(service->serviceType, "service:WANIPConnection:") ||
+             isTypeInEitherNamespace(service->serviceType, "service:WANPPPConnection:"))) {
+            return service;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 CounterServices findCounterServices(const Device& root) {
@@ -59,6 +73,19 @@ CounterServices findCounterServices(const Device& root) {
         }
     }
     return found;
+}
+
+const Service* findConnectionService(const Service& commonInterface) {
+    if (commonInterface.device == nullptr) {
+        return nullptr;
+    }
+    for (const Device* device : commonInterface.device->devices) {
+        const Service* service = device != nullptr ? connectionServiceOf(*device) : nullptr;
+        if (service != nullptr) {
+            return service;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace kestrum

@@ -19,4 +19,9 @@ struct CounterServices {
 // read once; at most MonitorSnapshot::maximumWans are kept.
 CounterServices findCounterServices(const Device& root);
 
+// The service that tells the state of the connection beside a common interface service: the
+// first WANIPConnection or WANPPPConnection (any version, either namespace) of a connection
+// device in the same WAN device; null when there is none.
+const Service* findConnectionService(const Service& commonInterface);
+
 } // namespace kestrum

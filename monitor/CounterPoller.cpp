@@ -35,6 +35,7 @@ bool CounterPoller::run() {
         const ThreadSockets sockets;
         while (!stopping()) {
             try {
+                const ExchangeGate::PollTurn turn(owner_.exchangeGate());
                 poll();
             } catch (const SoapClient::FaultException&) {
                 owner_.refuseCounter(wan_, counter_);

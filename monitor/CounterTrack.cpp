@@ -91,6 +91,7 @@ std::uint32_t CounterTrack::distanceFromRate(Step step) const {
 std::uint32_t CounterTrack::accept(const CounterReading& reading, Step step) {
     // The plausibility bound keeps the quotient within 1 250 000.
     rate_ = static_cast<std::uint32_t>(step.bytes / step.span);
+    countedBytes_ += static_cast<std::uint32_t>(step.bytes);
     base_ = reading;
     return rate_;
 }

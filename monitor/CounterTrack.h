@@ -36,6 +36,9 @@ public:
     std::uint32_t measure(const CounterReading& reading, std::uint32_t now,
                           std::uint32_t refreshPeriod);
     void reset() { *this = CounterTrack(); }
+    // The bytes of every step measured since the track started: glitches, resets and the wrap
+    // add nothing false.
+    std::uint64_t countedBytes() const { return countedBytes_; }
 
 private:
     struct Step {
@@ -60,6 +63,7 @@ private:
     bool fell_ = false;
     CounterReading lastGood_;
     std::uint32_t rate_ = 0;
+    std::uint64_t countedBytes_ = 0;
 };
 
 } // namespace kestrum

@@ -2,6 +2,7 @@
 
 #include "http/HttpMessage.h"
 #include "monitor/CommonInterfaceLookup.h"
+#include "monitor/ConnectionFactsReader.h"
 #include "monitor/CounterPoller.h"
 #include "monitor/GatewayFinder.h"
 #include "net/Allocation.h"
@@ -29,7 +30,8 @@ CounterPoller* startPoller(GatewayMonitor& owner, const Service& service, int wa
 } // namespace
 
 GatewayMonitor::GatewayMonitor(const RefreshPeriod& refreshPeriod, UpdateNotifier& notifier)
-    : refreshPeriod_(refreshPeriod), notifier_(notifier), statusText_(lookingText) {}
+    : refreshPeriod_(refreshPeriod), notifier_(notifier),
+      factsPeriod_(ConnectionFactsReader::defaultPeriod), statusText_(lookingText) {}
 
 GatewayMonitor::~GatewayMonitor() {
     releaseGateway();
@@ -45,9 +47,18 @@ void GatewayMonitor::setStatusText(const String& text) {
     statusText_ = text;
 }
 
+void GatewayMonitor::publishFacts(const ConnectionFacts& facts) {
+    std::lock_guard lock(statusMutex_);
+    facts_ = facts;
+}
+
 MonitorSnapshot GatewayMonitor::snapshot() const {
     MonitorSnapshot snapshot;
-    snapshot.statusText = statusText();
+    {
+        std::lock_guard lock(statusMutex_);
+        snapshot.statusText = statusText_;
+        snapshot.facts = facts_;
+    }
     snapshot.wanCount = wanCount_.load();
     for (int wan = 0; wan < snapshot.wanDevices(); ++wan) {
         WanCounters& counters = snapshot.wans[wan];
@@ -178,6 +189,22 @@ bool GatewayMonitor::adoptGateway(std::unique_ptr<Device>& device) {
 
 void GatewayMonitor::startPollers() {
     startPolling(counterServices_);
+    startFactsReader();
+}
+
+// The facts of the first WAN device: the one whose line most gateways have.
+void GatewayMonitor::startFactsReader() {
+    const Service& commonInterface = *counterServices_.services[0];
+    const FactsServices services{&commonInterface, findConnectionService(commonInterface)};
+    ConnectionFacts described;
+    described.friendlyName = gateway_->friendlyName;
+    described.manufacturer = gateway_->manufacturer;
+    described.modelName = gateway_->modelName;
+    publishFacts(described);
+    auto reader = makeOwned<ConnectionFactsReader>(*this, services, described, factsPeriod_);
+    reader->initialize();
+    reader->start();
+    factsReader_ = reader.release();
 }
 
 void GatewayMonitor::startPolling(const CounterServices& services) {
@@ -215,6 +242,9 @@ void GatewayMonitor::releaseGateway() {
     // From here the counters belong to no gateway.
     wanCount_.store(0);
     // All are asked before any is waited for, so they wind down together.
+    if (factsReader_ != nullptr) {
+        factsReader_->requestStop(false);
+    }
     for (WanPolling& polling : wans_) {
         for (CounterPoller* poller : {polling.receivedPoller, polling.sentPoller}) {
             if (poller != nullptr) {
@@ -233,6 +263,12 @@ void GatewayMonitor::releaseGateway() {
         polling.received.clear();
         polling.sent.clear();
     }
+    if (factsReader_ != nullptr) {
+        factsReader_->requestStop(true);
+        delete factsReader_;
+        factsReader_ = nullptr;
+    }
+    publishFacts(ConnectionFacts());
     delete gateway_;
     gateway_ = nullptr;
     counterServices_ = CounterServices();

@@ -2,7 +2,9 @@
 
 #include "http/HttpClient.h"
 #include "monitor/CommonInterfaceLookup.h"
+#include "monitor/ConnectionFacts.h"
 #include "monitor/CounterSlot.h"
+#include "monitor/ExchangeGate.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/RefreshPeriod.h"
 #include "monitor/StartOptions.h"
@@ -18,6 +20,7 @@
 
 namespace kestrum {
 
+class ConnectionFactsReader;
 class CounterPoller;
 class Device;
 
@@ -50,6 +53,8 @@ public:
     // Seconds for each description load and each counter reading.
     void setExchangeTimeout(int seconds) { exchangeTimeout_ = seconds; }
     int exchangeTimeout() const { return exchangeTimeout_; }
+    // Milliseconds between two readings of the connection facts.
+    void setFactsPeriod(std::int64_t milliseconds) { factsPeriod_ = milliseconds; }
 
     String statusText() const;
     // The sums over every WAN device, modulo 2^32.
@@ -68,6 +73,10 @@ public:
     void publishCounter(int wan, Counter counter, std::uint32_t value);
     void refuseCounter(int wan, Counter counter);
     bool counterRefused(int wan, Counter counter) const { return slot(wan, counter).refused(); }
+    // Called by the facts reader with what it read.
+    void publishFacts(const ConnectionFacts& facts);
+    // Where the counters' and the facts' readings take turns.
+    ExchangeGate& exchangeGate() { return exchangeGate_; }
 
     // The status text of a connected gateway: its friendly name, else its model name, else its
     // address (host:port of its description), so that the status never claims a search that is
@@ -88,6 +97,7 @@ private:
     void discoveryPhase();
     bool adoptGateway(std::unique_ptr<Device>& device);
     void startPollers();
+    void startFactsReader();
     void watchPhase();
     bool gatewayLost() const;
     void releaseGateway();
@@ -102,9 +112,11 @@ private:
     NamedGateway namedGateway_;
     std::int64_t gatewayTimeout_ = defaultGatewayTimeout;
     int exchangeTimeout_ = HttpClient::defaultExchangeTimeout;
+    std::int64_t factsPeriod_;
 
     mutable std::mutex statusMutex_;
     String statusText_;
+    ConnectionFacts facts_; // under statusMutex_ too
     WanPolling wans_[MonitorSnapshot::maximumWans];
     std::atomic<int> wanCount_{0};
     // Monotonic milliseconds of the last answer of the gateway: a reading or a refusal.
@@ -114,6 +126,8 @@ private:
     Device* gateway_ = nullptr;
     // The counter services in the gateway's tree.
     CounterServices counterServices_;
+    ExchangeGate exchangeGate_;
+    ConnectionFactsReader* factsReader_ = nullptr;
 };
 
 } // namespace kestrum

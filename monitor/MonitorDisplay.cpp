@@ -1,5 +1,11 @@
 #include "monitor/MonitorDisplay.h"
 
+#include "monitor/LineCapacity.h"
+#include "monitor/SettingRange.h"
+
+#include <algorithm>
+#include <limits>
+
 namespace kestrum {
 
 namespace {
@@ -10,6 +16,14 @@ void shiftIn(std::vector<std::int32_t>& history, std::uint32_t rate) {
     }
     history.erase(history.begin());
     history.push_back(static_cast<std::int32_t>(rate));
+}
+
+constexpr std::uint32_t bytesPerKilobyte = 1000;
+
+// KB/s as kbit/s, within what the histories and readouts hold.
+std::uint32_t inKilobits(std::uint32_t kilobytesPerSecond) {
+    constexpr std::uint64_t largest = std::numeric_limits<std::int32_t>::max();
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(kilobytesPerSecond * 8ULL, largest));
 }
 
 void keepNewest(std::vector<std::int32_t>& history, std::size_t length) {
@@ -40,6 +54,14 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
     if (!snapshot.statusText.isEmpty()) {
         statusLine_ = snapshot.statusText;
     }
+    facts_ = snapshot.facts;
+    if (facts_.hasUptime && facts_.connectionStatus == "Connected" && now > facts_.uptimeReadAt) {
+        // Counted on since it was read, within the 32 bits the gateway reports it in; a
+        // connection that is down has no time to count.
+        const std::int64_t uptime = facts_.uptimeSeconds + (now - facts_.uptimeReadAt) / 1000;
+        facts_.uptimeSeconds =
+            static_cast<std::uint32_t>(std::min<std::int64_t>(uptime, 0xFFFFFFFF));
+    }
     const char* hint = counterHint(snapshot, now);
     DisplayUpdate result;
     result.statusLine = statusLine_ + hint;
@@ -63,18 +85,28 @@ DisplayUpdate MonitorDisplay::update(const MonitorSnapshot& snapshot, std::int64
         result.setsTooltip = true;
         result.tooltip = tooltip_.status(snapshot.statusText, hint);
         break;
-    case TrafficRateMeter::Outcome::Rates:
-        shiftIn(receivedHistory_, rates.received);
-        shiftIn(sentHistory_, rates.sent);
+    case TrafficRateMeter::Outcome::Rates: {
+        const std::uint32_t received = bits_ ? inKilobits(rates.received) : rates.received;
+        const std::uint32_t sent = bits_ ? inKilobits(rates.sent) : rates.sent;
+        shiftIn(receivedHistory_, received);
+        shiftIn(sentHistory_, sent);
         result.hasRates = true;
-        result.received = rates.received;
-        result.sent = rates.sent;
-        result.trafficLevel = trafficLevel(rates.received, rates.sent, scale);
-        result.receivedDigits = receivedDigits_.show(rates.received);
-        result.sentDigits = sentDigits_.show(rates.sent);
+        result.received = received;
+        result.sent = sent;
+        lastReceived_ = rates.received;
+        lastSent_ = rates.sent;
+        highestReceived_ = std::max(highestReceived_, rates.received);
+        highestSent_ = std::max(highestSent_, rates.sent);
+        totalReceived_ += rates.receivedBytes;
+        totalSent_ += rates.sentBytes;
+        result.trafficLevel = trafficLevel(received, sent, scale);
+        result.receivedDigits = receivedDigits_.show(received);
+        result.sentDigits = sentDigits_.show(sent);
         result.setsTooltip = true;
-        result.tooltip = tooltip_.withRates(snapshot.statusText, hint, rates.received, rates.sent);
+        result.tooltip =
+            tooltip_.withRates(snapshot.statusText, hint, tooltipRates(received, sent));
         break;
+    }
     }
     return result;
 }
@@ -107,6 +139,47 @@ std::uint32_t MonitorDisplay::trafficLevel(std::uint32_t received, std::uint32_t
     const std::uint64_t average = (std::uint64_t{received} + sent) / 2;
     const std::uint64_t level = average * 10 / scale;
     return level < highestLevel ? static_cast<std::uint32_t>(level) : highestLevel;
+}
+
+// The highest rates count from the start on, whichever gateway they were measured at: a line
+// that carried more than a reported capacity has not got that capacity.
+bool MonitorDisplay::capacityCredible() const {
+    return facts_.hasCapacity &&
+           isCredibleCapacity(facts_.accessType, facts_.downstreamBitRate,
+                              static_cast<double>(highestReceived_) * bytesPerKilobyte) &&
+           isCredibleCapacity(facts_.accessType, facts_.upstreamBitRate,
+                              static_cast<double>(highestSent_) * bytesPerKilobyte);
+}
+
+int MonitorDisplay::lineSharePercent(GatewayMonitor::Counter counter) const {
+    if (!capacityCredible()) {
+        return -1;
+    }
+    const bool received = counter == GatewayMonitor::Counter::Received;
+    const std::uint64_t bitsPerSecond =
+        std::uint64_t{received ? lastReceived_ : lastSent_} * bytesPerKilobyte * 8;
+    const std::uint64_t capacity = received ? facts_.downstreamBitRate : facts_.upstreamBitRate;
+    // Rounded to the nearest percent; a credible capacity is never below the rate.
+    return static_cast<int>((bitsPerSecond * 100 + capacity / 2) / capacity);
+}
+
+std::uint32_t MonitorDisplay::lineScale() const {
+    if (!capacityCredible()) {
+        return 0;
+    }
+    const std::uint32_t bitsPerUnit = bits_ ? 1000 : bytesPerKilobyte * 8;
+    return std::clamp(facts_.downstreamBitRate / bitsPerUnit, scaleRange.minimum,
+                      scaleRange.maximum);
+}
+
+TooltipRates MonitorDisplay::tooltipRates(std::uint32_t received, std::uint32_t sent) const {
+    TooltipRates rates;
+    rates.received = received;
+    rates.sent = sent;
+    rates.unit = rateUnit();
+    rates.receivedShare = lineSharePercent(GatewayMonitor::Counter::Received);
+    rates.sentShare = lineSharePercent(GatewayMonitor::Counter::Sent);
+    return rates;
 }
 
 } // namespace kestrum

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "monitor/ConnectionFacts.h"
 #include "net/String.h"
 
 #include <algorithm>
@@ -41,6 +42,8 @@ struct MonitorSnapshot {
     // WAN devices read, at most maximumWans.
     int wanCount = 0;
     WanCounters wans[maximumWans] = {};
+    // The gateway's description and its connection's state, read once a minute.
+    ConnectionFacts facts;
 
     // wanCount within its bounds.
     int wanDevices() const { return std::clamp(wanCount, 0, maximumWans); }

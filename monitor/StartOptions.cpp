@@ -1,5 +1,6 @@
 #include "monitor/StartOptions.h"
 
+#include "monitor/SettingRange.h"
 #include "net/Sockets.h"
 
 #include <cstring>
@@ -8,7 +9,12 @@ namespace kestrum {
 
 const char* const startOptionsUsage =
     "  --gateway ADDRESS|URL  the gateway, when searching the network does not find it: its\n"
-    "                 IPv4 address, or the http:// URL of its device description\n";
+    "                 IPv4 address, or the http:// URL of its device description\n"
+    "  --scale N|line the graph scale, 1 ... 1000000 KB/s (kbit/s with --bits), or the line's\n"
+    "                 downstream capacity once the gateway reports a credible one\n"
+    "  --refresh MS   the refresh period, 100 ... 10000 milliseconds\n"
+    "  --bits         rates in kbit/s (1 kbit = 1000 bits) instead of KB/s\n"
+    "  --help         this text\n";
 
 namespace {
 
@@ -137,7 +143,43 @@ bool parseNamedGateway(const char* text, NamedGateway& gateway, std::string& err
 
 OptionRead readStartOption(int argc, const char* const* argv, int& index, StartOptions& options,
                            std::string& error) {
-    if (std::strcmp(argv[index], gatewayOption) != 0) {
+    const char* option = argv[index];
+    if (std::strcmp(option, "--bits") == 0) {
+        options.bits = true;
+        return OptionRead::Taken;
+    }
+    if (std::strcmp(option, "--help") == 0) {
+        options.help = true;
+        return OptionRead::Taken;
+    }
+    const bool scale = std::strcmp(option, "--scale") == 0;
+    if (scale || std::strcmp(option, "--refresh") == 0) {
+        if (index + 1 >= argc) {
+            error = std::string(option) +
+                    (scale ? " needs a value: a number or line" : " needs a value: milliseconds");
+            return OptionRead::Bad;
+        }
+        const char* value = argv[++index];
+        if (scale && std::strcmp(value, "line") == 0) {
+            options.scaleFromLine = true;
+            options.scale = 0;
+            return OptionRead::Taken;
+        }
+        std::uint32_t number = 0;
+        std::string message;
+        if (!readSetting(value, scale ? scaleRange : refreshRange, number, message)) {
+            error = message;
+            return OptionRead::Bad;
+        }
+        if (scale) {
+            options.scale = static_cast<int>(number);
+            options.scaleFromLine = false;
+        } else {
+            options.refreshMs = static_cast<int>(number);
+        }
+        return OptionRead::Taken;
+    }
+    if (std::strcmp(option, gatewayOption) != 0) {
         return OptionRead::NotShared;
     }
     if (index + 1 >= argc) {

@@ -21,6 +21,15 @@ struct NamedGateway {
 // The command-line options that kestrum.exe and kestrum-probe share.
 struct StartOptions {
     NamedGateway gateway;
+    // KB/s, or kbit/s with bits; 0 = not given.
+    int scale = 0;
+    // The scale follows the line's credible downstream capacity once it is known.
+    bool scaleFromLine = false;
+    // Milliseconds; 0 = not given.
+    int refreshMs = 0;
+    // Rates in kbit/s (1 kbit = 1000 bits) instead of KB/s.
+    bool bits = false;
+    bool help = false;
 };
 
 // Longest description URL taken: longer ones are mistakes, not gateways.

@@ -18,6 +18,9 @@ public:
         Outcome outcome = Outcome::Skipped;
         std::uint32_t received = 0;
         std::uint32_t sent = 0;
+        // Bytes of the steps this sample measured, for the totals.
+        std::uint64_t receivedBytes = 0;
+        std::uint64_t sentBytes = 0;
     };
 
     // now is steady milliseconds, the clock the readings' times come from. The rates are the

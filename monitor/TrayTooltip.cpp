@@ -80,17 +80,33 @@ String TrayTooltip::status(const String& name, const char* hint) const {
     return fitted(name, hint, String());
 }
 
-String TrayTooltip::withRates(const String& name, const char* hint, std::uint32_t received,
-                              std::uint32_t sent) const {
+String TrayTooltip::withRates(const String& name, const char* hint,
+                              const TooltipRates& rates) const {
     String tail("\n");
-    tail.append(rateLines(received, sent));
+    tail.append(rateLines(rates));
     return fitted(name, hint, tail);
 }
 
-String TrayTooltip::rateLines(std::uint32_t received, std::uint32_t sent) {
+namespace {
+
+void appendRateLine(String& lines, const char* label, std::uint32_t rate, const char* unit,
+                    int share) {
+    String line;
+    line.format("%s (%s): %u", label, unit, static_cast<unsigned>(rate));
+    lines.append(line);
+    if (share >= 0) {
+        String percent;
+        percent.format(" (%d %%)", share);
+        lines.append(percent);
+    }
+}
+
+} // namespace
+
+String TrayTooltip::rateLines(const TooltipRates& rates) {
     String lines;
-    lines.format("Receiving (KB/s): %u\n  Sending (KB/s): %u", static_cast<unsigned>(received),
-                 static_cast<unsigned>(sent));
+    appendRateLine(lines, "Receiving", rates.received, rates.unit, rates.receivedShare);
+    appendRateLine(lines, "\n  Sending", rates.sent, rates.unit, rates.sentShare);
     return lines;
 }
 

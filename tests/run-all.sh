@@ -53,13 +53,6 @@ install_packages() {
 # shellcheck source=../tools/sandbox/desktop.sh
 . tools/sandbox/desktop.sh
 
-# Wine keeps its state in a prefix; a fresh one per run, booted once up front so that the first
-# test does not pay for it.
-prepare_wine() {
-    rm -rf "$root/build/wineprefix"
-    prepare_wine_prefix "$root/build/wineprefix"
-}
-
 # Turns the BMP pictures a program left in a directory into PNG; fails when there are none.
 bmp_to_png() { # directory
     local bmp
@@ -73,7 +66,9 @@ bmp_to_png() { # directory
 gallery() {
     local out=build/windows/gallery
     rm -rf "$out" && mkdir -p "$out" || return 1
-    (cd "$out" && wine ../tests/gallery/kestrum-gallery.exe .) || return 1
+    # In the prefix the Windows tests prepared, with Windows' fonts.
+    (cd "$out" && WINEPREFIX="$root/build/windows/wineprefix" WINEDEBUG=-all \
+        wine ../tests/gallery/kestrum-gallery.exe .) || return 1
     bmp_to_png "$out"
 }
 
@@ -102,14 +97,26 @@ step "install packages" install_packages
 for preset in linux linux-asan linux-tsan; do
     step "build $preset" build_preset "$preset" && step "test $preset" test_preset "$preset"
 done
-step "prepare wine" prepare_wine
+# The Windows tests as a developer runs the preset: in a prefix nobody prepared (no WINEPREFIX, a
+# home of its own); the tests prepare their own.
+test_windows_unprepared() {
+    local home=$HOME status=0
+    unset WINEPREFIX
+    HOME=$(mktemp -d /tmp/kestrum-home.XXXXXX) || return 1
+    test_preset windows || status=$?
+    rm -rf "$HOME"
+    HOME=$home
+    return "$status"
+}
+
 if step "build windows" build_preset windows; then
     # One virtual display for the Windows GUI tests and the gallery.
     step "start a display (Xvfb)" start_display 1280x1024
-    step "test windows (wine)" test_preset windows
+    step "test windows (wine, prefix unprepared)" test_windows_unprepared
     step "control gallery (build/windows/gallery/*.png)" gallery
-    # The desktop test's pictures of the monitor window at 96 and 144 DPI and back at 96.
-    step "monitor window per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
+    # The desktop tests' pictures of the monitor window at 96 and 144 DPI and back at 96, and of
+    # the connection details at 96 and 144 DPI.
+    step "windows per DPI (build/windows/tests/desktop/dpi-screenshots/*.png)" \
         bmp_to_png build/windows/tests/desktop/dpi-screenshots
 fi
 # Run, not passed over: a missing or non-executable script fails its step.
@@ -120,9 +127,11 @@ step "end to end, discovery on every kind of network" \
     "$root/build/windows/e2e-screenshots"
 step "end to end, the window (build/windows/e2e-screenshots/*.png)" \
     tests/e2e/gui.sh "$root/build/windows" "$root/build/windows/e2e-screenshots"
+step "end to end, the connection details (miniupnpd's facts, probe and window)" \
+    tests/e2e/details.sh "$root/build/linux" "$root/build/windows"
 step "soak, 3 minutes (build/windows/soak/*.log)" tests/e2e/soak.sh 3 "$root/build/windows"
 step "fuzz the parsers (libFuzzer, 60 s each)" tests/fuzz.sh 60
-command -v wineserver >/dev/null && wineserver -k 2>/dev/null
+command -v wineserver >/dev/null && WINEPREFIX="$root/build/windows/wineprefix" wineserver -k 2>/dev/null
 [ -n "${display_pid:-}" ] && kill "$display_pid" 2>/dev/null
 
 echo

@@ -48,6 +48,36 @@ std::string rate(const DisplayUpdate& update, std::uint32_t value) {
     return update.hasRates ? std::to_string(value) : "-";
 }
 
+// A text fact quoted, "-" when the gateway gave none.
+std::string fact(const String& text) {
+    return text.isEmpty() ? "-" : quoted(text);
+}
+
+std::string number(bool known, std::uint32_t value) {
+    return known ? std::to_string(value) : "-";
+}
+
+// One line of what the details window shows: the gateway, its line and connection, and the
+// totals since start. Capacities and the uptime in plain numbers, as the gateway gave them.
+void printDetails(long long elapsed, const MonitorDisplay& display) {
+    const ConnectionFacts& facts = display.facts();
+    const char* capacity = !facts.hasCapacity           ? "-"
+                           : display.capacityCredible() ? "credible"
+                                                        : "as-reported";
+    std::printf("%lld details name=%s manufacturer=%s model=%s access=%s down=%s up=%s "
+                "capacity=%s link=%s connection=%s uptime=%s address=%s rx_since_start=%llu "
+                "tx_since_start=%llu\n",
+                elapsed, fact(facts.friendlyName).c_str(), fact(facts.manufacturer).c_str(),
+                fact(facts.modelName).c_str(), fact(facts.accessType).c_str(),
+                number(facts.hasCapacity, facts.downstreamBitRate).c_str(),
+                number(facts.hasCapacity, facts.upstreamBitRate).c_str(), capacity,
+                fact(facts.physicalLinkStatus).c_str(), fact(facts.connectionStatus).c_str(),
+                number(facts.hasUptime, facts.uptimeSeconds).c_str(),
+                fact(facts.externalAddress).c_str(),
+                static_cast<unsigned long long>(display.totalBytesReceived()),
+                static_cast<unsigned long long>(display.totalBytesSent()));
+}
+
 int probe(const ProbeOptions& options) {
     // Only the window's graphs use the histories; any length serves here.
     constexpr int historyLength = 64;
@@ -58,6 +88,9 @@ int probe(const ProbeOptions& options) {
     GatewayMonitor monitor(refreshPeriod, updates);
     monitor.setNamedGateway(options.start.gateway);
     MonitorDisplay display(historyLength);
+    display.showBits(options.start.bits);
+    std::uint32_t scale = options.scale;
+    std::uint32_t detailsShown = 0;
     try {
         monitor.initialize();
         monitor.start();
@@ -80,15 +113,28 @@ int probe(const ProbeOptions& options) {
         }
         const MonitorSnapshot snapshot = monitor.snapshot();
         const DisplayUpdate update =
-            display.update(snapshot, steadyMilliseconds(), options.scale, refreshPeriod.get());
+            display.update(snapshot, steadyMilliseconds(), scale, refreshPeriod.get());
+        if (options.start.scaleFromLine && display.lineScale() != 0) {
+            scale = display.lineScale();
+        }
         const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
                                  std::chrono::steady_clock::now() - start)
                                  .count();
-        std::printf("%lld status=%s rx=%s tx=%s rx_total=%lu tx_total=%lu\n",
+        std::printf("%lld status=%s rx=%s tx=%s rx_total=%lu tx_total=%lu",
                     static_cast<long long>(elapsed), quoted(update.statusLine).c_str(),
                     rate(update, update.received).c_str(), rate(update, update.sent).c_str(),
                     static_cast<unsigned long>(snapshot.totalBytesReceived()),
                     static_cast<unsigned long>(snapshot.totalBytesSent()));
+        // The scale that the line's capacity gave, when it is to follow it.
+        if (options.start.scaleFromLine) {
+            std::printf(" scale=%lu", static_cast<unsigned long>(scale));
+        }
+        std::printf("\n");
+        // At each new reading of the facts: when the gateway is found, then once a minute.
+        if (options.details && snapshot.facts.readings != detailsShown) {
+            detailsShown = snapshot.facts.readings;
+            printDetails(static_cast<long long>(elapsed), display);
+        }
         std::fflush(stdout);
         if (update.hasRates && options.updates != 0 && ++ratedUpdates >= options.updates) {
             break;

@@ -1,19 +1,19 @@
 #include "tools/ProbeOptions.h"
 
-#include "monitor/RefreshPeriod.h"
-
 #include <cstring>
 
 namespace kestrum {
 
 std::string probeUsage() {
     return std::string(
-               "usage: kestrum-probe [--refresh MS] [--scale KBPS] [--updates N] "
-               "[--gateway ADDRESS|URL]\n"
-               "  --refresh MS   refresh period, 100 to 10000 milliseconds (default 500)\n"
-               "  --scale KBPS   graph scale, 1 to 1000000 thousand bytes per second (default 30)\n"
+               "usage: kestrum-probe [--refresh MS] [--scale N|line] [--bits] [--updates N] "
+               "[--details] [--gateway ADDRESS|URL]\n"
+               "  (defaults: --refresh 500, --scale 30)\n"
                "  --updates N    exit after N updates with rates (default: run until "
-               "interrupted)\n") +
+               "interrupted)\n"
+               "  --details      print the connection's facts and the totals since start when "
+               "the\n"
+               "                 gateway is found and once a minute\n") +
            startOptionsUsage;
 }
 
@@ -27,8 +27,6 @@ struct NumericOption {
 };
 
 constexpr NumericOption numericOptions[] = {
-    {"--refresh", &ProbeOptions::refresh, RefreshPeriod::minimum, RefreshPeriod::maximum},
-    {"--scale", &ProbeOptions::scale, 1, 1'000'000},
     {"--updates", &ProbeOptions::updates, 1, 1'000'000'000},
 };
 
@@ -75,8 +73,12 @@ bool parseProbeOptions(int argc, const char* const* argv, ProbeOptions& options,
             break;
         }
         const std::string argument = argv[i];
-        if (argument == "--help" || argument == "-h") {
+        if (argument == "-h") {
             options.help = true;
+            continue;
+        }
+        if (argument == "--details") {
+            options.details = true;
             continue;
         }
         const NumericOption* option = nullptr;
@@ -97,6 +99,12 @@ bool parseProbeOptions(int argc, const char* const* argv, ProbeOptions& options,
             return false;
         }
     }
+    // The shared parser took these; the probe's defaults stand where they were not given.
+    options.help = options.help || options.start.help;
+    if (options.start.scale > 0)
+        options.scale = static_cast<std::uint32_t>(options.start.scale);
+    if (options.start.refreshMs > 0)
+        options.refresh = static_cast<std::uint32_t>(options.start.refreshMs);
     return true;
 }
 

@@ -12,6 +12,8 @@ struct ProbeOptions {
     std::uint32_t scale = 30;    // thousands of bytes per second
     std::uint32_t updates = 0;   // updates with rates before exiting; 0 runs until stopped
     bool help = false;
+    // The connection facts and the totals, at each reading of the facts.
+    bool details = false;
     StartOptions start; // the options kestrum.exe takes too
 };
 

@@ -5,11 +5,14 @@
 #
 #   sudo bash tools/demo.sh [SECONDS]      (default 60 s of traffic)
 #
-# For each phase of 10 s it prints, per direction, the rate on the wire as the gateway counts it
+# A trickle of traffic flows from the start, so that the window has a rate to show as soon as it
+# reads the counters; the demo says when the window first showed the gateway and a rate. Then, for
+# each phase of 10 s, it prints per direction the rate on the wire as the gateway counts it
 # (payload and headers), the readout's average over the phase and their difference.
 # With DISPLAY set, the window shows on that display; choose Exit in its tray menu when done.
 # Without one, it runs on a virtual display, saves pictures of the window and of the desktop with
-# the tray icon's tooltip in build/demo/, and exits from the tray menu.
+# the tray icon's tooltip in build/demo/ (it fails when one comes out blank or the tooltip never
+# shows), and exits from the tray menu.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -19,6 +22,8 @@ send_seconds=10
 scale=1000
 quiet_seconds=5
 tolerance_percent=5
+# Payload bytes per second each way until the window shows its first rate.
+trickle_rate=20000
 export DEBIAN_FRONTEND=noninteractive
 
 fail() {
@@ -45,6 +50,8 @@ cmake --build build/windows --target kestrum kestrum-window-reader -j2 >/dev/nul
 exe="$root/build/windows/shell/app/kestrum.exe"
 reader="$root/build/windows/tools/sandbox/kestrum-window-reader.exe"
 pictures="$root/build/demo"
+# No picture of an earlier run may pass for one of this run.
+rm -rf "$pictures"
 mkdir -p "$pictures"
 
 # shellcheck source=sandbox/network.sh
@@ -70,24 +77,58 @@ if $headless; then
 fi
 prepare_wine_prefix "$root/build/demo-wineprefix" "$lan" "$desktop" || fail "no Wine prefix"
 
+# Its lines come from Wine with a carriage return at the end.
 reader() {
-    in_ns "$lan" timeout 120 wine "$reader" "$@"
+    in_ns "$lan" timeout 120 wine "$reader" "$@" | tr -d '\r'
 }
 
+# The last reading of the window's readouts, in watch.log's form, matches rx=RX tx=TX (regular
+# expressions); waits at most the given seconds. Its lines end in a carriage return too.
+await_readouts() { # seconds rx tx
+    local tries
+    for tries in $(seq $(($1 * 10))); do
+        tail -n 1 "$work/watch.log" | grep -qE " rx=$2 tx=$3[^0-9]*\$" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# The trickle: a sink and a sender each way, for at most a minute.
+trickle=()
+for pair in "$lan $wan 192.168.77.2" "$wan $lan 10.77.0.2"; do
+    read -r sink_ns send_ns target <<<"$pair"
+    ip netns exec "$sink_ns" python3 "$sandbox_dir/traffic.py" sink 9000 60 &
+    trickle+=($!)
+    ip netns exec "$send_ns" python3 "$sandbox_dir/traffic.py" send "$target" 9000 1000 \
+        "$trickle_rate" 60 >/dev/null &
+    trickle+=($!)
+done
+
+started=$(date +%s%3N)
 ip netns exec "$lan" wine "$exe" >"$work/kestrum.log" 2>&1 &
 kestrum_pid=$!
-rect=$(reader find 60) || fail "the window did not appear"
+# What the window's readouts show, every 100 ms, for the whole demo.
+ip netns exec "$lan" timeout $((seconds * 6 + 300)) wine "$reader" watch $((seconds * 6 + 240)) \
+    >"$work/watch.log" 2>/dev/null &
+reader find 60 >/dev/null || fail "the window did not appear"
 echo "kestrum.exe runs; the demo gateway is \"$friendly_name\"."
 # Rates of hundreds of KB/s, since the readouts count whole KB/s; a scale well above them, since a
 # refresh that sees two polls' worth of bytes shows twice the rate, and the scale would cut it.
 reader apply "$scale" 500
-# What the window's readouts show, every 100 ms, for the whole demo.
-ip netns exec "$lan" timeout $((seconds * 6 + 120)) wine "$reader" watch $((seconds * 6 + 60)) \
-    >"$work/watch.log" 2>/dev/null &
+
+# The phases start once the window shows the gateway and a rate, and the trickle's rate has gone
+# from the readouts again: what they measure is then the window at work, not its start.
 for _ in $(seq 600); do
-    [ -s "$work/watch.log" ] && break
+    first=$(grep -m 1 -E "status=\"$friendly_name\" rx=[1-9][0-9]* tx=[1-9]" "$work/watch.log" |
+        cut -d' ' -f1) && break
     sleep 0.1
 done
+[ -n "$first" ] || fail "the window showed no gateway and rate within 60 s"
+echo "The window showed the gateway and its first rate" \
+    "$(awk -v ms=$((first - started)) 'BEGIN { printf "%.1f", ms / 1000 }') s after start."
+kill "${trickle[@]}" 2>/dev/null || true
+wait "${trickle[@]}" 2>/dev/null || true
+await_readouts 30 0 0 || fail "the readouts did not come back to 0 after the trickle"
 
 # The readout (rx or tx) averaged over a phase of traffic: what it showed from the start of the
 # sending until a quiet while after its end, each reading weighted by how long it stood, over the
@@ -133,26 +174,45 @@ report() { # name rx|tx counted_bytes record
     }'
 }
 
+rectangles_apart() { # left top width height (twice)
+    [ $(($1 + $3 <= $5 || $5 + $7 <= $1 || $2 + $4 <= $6 || $6 + $8 <= $2)) = 1 ]
+}
+
 # While the traffic flows, once the readouts follow it: the window, and the desktop with the
-# tray icon's tooltip.
+# tray icon's tooltip, with the window clear of the icon. Each must show what it names; a tooltip
+# hides by itself after a while, so a picture that missed it is taken again.
 take_pictures() {
-    local left top width height
-    read -r left top width height <<<"$rect"
-    local tries
-    for tries in $(seq 300); do
-        tail -n 1 "$work/watch.log" | grep -qE ' rx=[1-9][0-9]* tx=[1-9]' && break
-        sleep 0.1
-    done
-    reader hover-tray 10 || true
-    in_ns "$lan" import -window root -crop 800x600+0+0 +repage "$pictures/kestrum.png"
+    local window tooltip tries left top width height
+    await_readouts 30 '[1-9][0-9]*' '[1-9][0-9]*' ||
+        { echo "demo: the readouts showed no traffic" >&2 && return 1; }
+    window=$(reader move-clear) || return 1
+    read -r left top width height <<<"$window"
     in_ns "$lan" import -window root -crop "${width}x${height}+${left}+${top}" +repage \
         "$pictures/window.png"
+    if ! picture_shows "$pictures/window.png" 0 0 "$width" "$height"; then
+        echo "demo: the window's picture is blank" >&2
+        return 1
+    fi
+    for tries in 1 2 3; do
+        tooltip=$(reader hover-tray 10) || continue
+        in_ns "$lan" import -window root -crop 800x600+0+0 +repage "$pictures/kestrum.png"
+        # shellcheck disable=SC2086 # a rectangle is four words
+        if picture_shows "$pictures/kestrum.png" $window &&
+            picture_shows "$pictures/kestrum.png" $tooltip && rectangles_apart $window $tooltip; then
+            printf 'window %s\ntooltip %s\n' "$window" "$tooltip" >"$pictures/kestrum.regions"
+            return 0
+        fi
+    done
+    echo "demo: no picture of the desktop shows the window and the tray icon's tooltip" >&2
+    return 1
 }
 
 # Traffic both ways at the same time, in phases of varying payload rates (bytes per second).
 rates=("200000 80000" "120000 240000" "270000 50000" "60000 150000" "150000 150000")
-pictures_taken=false
-for phase in $(seq "$((seconds / send_seconds))"); do
+phases=$((seconds / send_seconds))
+picture_phase=$((phases >= 2 ? 2 : 1))
+picture_job=
+for phase in $(seq "$phases"); do
     read -r down up <<<"${rates[$(((phase - 1) % ${#rates[@]}))]}"
     sinks=()
     ip netns exec "$lan" python3 "$sandbox_dir/traffic.py" sink 9000 $((send_seconds + 2)) &
@@ -166,15 +226,17 @@ for phase in $(seq "$((seconds / send_seconds))"); do
     senders=($!)
     send_traffic "$lan" 10.77.0.2 "$up" "$work/up.sent"
     senders+=($!)
-    if $headless && ! $pictures_taken && [ "$phase" -ge 2 ]; then
+    if $headless && [ "$phase" = "$picture_phase" ]; then
         take_pictures &
-        senders+=($!)
-        pictures_taken=true
+        picture_job=$!
     fi
     wait "${senders[@]}"
     received=$(($(wan_counter rx) - received_before))
     sent=$(($(wan_counter tx) - sent_before))
     wait "${sinks[@]}" || true
+    if [ "$phase" = "$picture_phase" ] && [ -n "$picture_job" ]; then
+        wait "$picture_job" || fail "the pictures do not show what they name (see above)"
+    fi
     sleep "$quiet_seconds"
     echo "phase $phase: sending $down B/s down and $up B/s up (payload)"
     report received rx "$received" "$work/down.sent"
@@ -182,15 +244,15 @@ for phase in $(seq "$((seconds / send_seconds))"); do
 done
 cp "$work/watch.log" "$pictures/readouts.log"
 echo "what the readouts showed, every 100 ms: $pictures/readouts.log"
-if $pictures_taken; then
+if [ -n "$picture_job" ]; then
     echo "pictures: $pictures/kestrum.png (the desktop with the tray tooltip), $pictures/window.png"
 fi
 echo "The demo traffic has ended."
 
 if $headless; then
-    reader exit 30 || fail "Exit from the tray menu did not close the window"
+    exit_ms=$(reader exit 30) || fail "Exit from the tray menu did not end kestrum.exe"
+    echo "kestrum.exe ended $exit_ms ms after Exit in its tray menu."
 else
     echo "Choose Exit in Kestrum's tray menu to end the demo."
 fi
 wait "$kestrum_pid" || true
-echo "kestrum.exe has ended."

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "net/String.h"
+#include "shell/app/CompanionDialog.h"
 #include "shell/controls/HyperLink.h"
-#include "shell/framework/Dialog.h"
 
 namespace kestrum {
 
@@ -11,19 +11,13 @@ namespace kestrum {
 constexpr const char* makerAddress = "https://tarnwick.example/";
 
 // The about box: product name with version and build stamp, the maker's notice
-// and link. Created hidden with the monitor window; OK, Escape and close hide
-// it again.
-class CAboutDialog : public CDialog {
+// and link.
+class CAboutDialog : public CCompanionDialog {
 public:
     explicit CAboutDialog(const String& buildStamp);
 
-    // Shows the box in front, centred on `over` when it was hidden.
-    void open(HWND over);
-
 protected:
     bool onInitDialog() override;
-    bool onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& result) override;
-    bool onCommand(int id, int code) override;
 
 private:
     const String& buildStamp_;

@@ -1,5 +1,8 @@
 #include "shell/app/CommandLine.h"
 
+#include "monitor/SettingRange.h"
+#include "shell/framework/TextConversion.h"
+
 #include <memory>
 #include <vector>
 #include <windows.h>
@@ -7,32 +10,6 @@
 #include <shellapi.h>
 
 namespace kestrum {
-
-namespace {
-
-std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return std::string();
-    }
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, result.data(), size, nullptr, nullptr);
-    result.resize(result.size() - 1);
-    return result;
-}
-
-std::wstring wide(const std::string& text) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, nullptr, 0);
-    if (size <= 0) {
-        return std::wstring();
-    }
-    std::wstring result(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.c_str(), -1, result.data(), size);
-    result.resize(result.size() - 1);
-    return result;
-}
-
-} // namespace
 
 bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::string& error) {
     int count = 0;
@@ -44,7 +21,7 @@ bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::st
     }
     std::vector<std::string> texts;
     for (int i = 0; i < count; ++i) {
-        texts.push_back(utf8(arguments.get()[i]));
+        texts.push_back(wideToUtf8(arguments.get()[i]));
     }
     std::vector<const char*> argv;
     for (const std::string& text : texts) {
@@ -53,11 +30,33 @@ bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::st
     return parseStartOptions(count, argv.data(), options, error);
 }
 
+namespace {
+
+constexpr const char* usageHead = "Usage: kestrum.exe [options]\n\n";
+
+// The messages of a setting out of range are the Apply button's own.
+bool isSettingMessage(const std::string& error) {
+    const std::string range = integerRangeMessage;
+    const std::size_t fixed = range.find("%1");
+    return error == positiveIntegerMessage || error.compare(0, fixed, range, 0, fixed) == 0;
+}
+
+} // namespace
+
 void showCommandLineError(const std::string& error) {
-    const std::string text = "Kestrum cannot start: " + error +
-                             ".\n\nUsage: kestrum.exe [--gateway ADDRESS|URL]\n" +
-                             startOptionsUsage;
-    MessageBoxW(nullptr, wide(text).c_str(), L"Kestrum", MB_OK | MB_ICONERROR);
+    if (isSettingMessage(error)) {
+        MessageBoxW(nullptr, utf8ToWide(error.c_str()).c_str(), L"Kestrum",
+                    MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    const std::string text =
+        "Kestrum cannot start: " + error + ".\n\n" + usageHead + startOptionsUsage;
+    MessageBoxW(nullptr, utf8ToWide(text.c_str()).c_str(), L"Kestrum", MB_OK | MB_ICONERROR);
+}
+
+void showUsage() {
+    const std::string text = std::string(usageHead) + startOptionsUsage;
+    MessageBoxW(nullptr, utf8ToWide(text.c_str()).c_str(), L"Kestrum", MB_OK | MB_ICONINFORMATION);
 }
 
 } // namespace kestrum

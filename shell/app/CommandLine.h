@@ -11,7 +11,10 @@ namespace kestrum {
 // option accepts, and shown in the error as typed.
 bool parseCommandLine(const wchar_t* commandLine, StartOptions& options, std::string& error);
 
-// The message box for a command line that is not understood: the error and the usage.
+// The message box for a command line that is not understood: a setting out of range gets the
+// Apply button's message, any other error the usage as well.
 void showCommandLineError(const std::string& error);
+// The message box of --help: every option.
+void showUsage();
 
 } // namespace kestrum

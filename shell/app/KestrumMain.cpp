@@ -14,7 +14,19 @@ constexpr DWORD handOverPatience = 10000;
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    // A later start only brings the first one's window up, whatever its command line.
+    // A command line that is not understood, and --help, get their answer also while another
+    // Kestrum runs: the user asked for it.
+    kestrum::StartOptions options;
+    std::string error;
+    if (!kestrum::parseCommandLine(GetCommandLineW(), options, error)) {
+        kestrum::showCommandLineError(error);
+        return 2;
+    }
+    if (options.help) {
+        kestrum::showUsage();
+        return 0;
+    }
+    // A later start only brings the first one's window up, whatever its settings.
     kestrum::CSingleInstance instance;
     if (!instance.claim()) {
         const auto handOver = instance.handOver(handOverPatience);
@@ -22,15 +34,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
             return handOver == kestrum::CSingleInstance::HandOver::Opened ? 0 : 1;
         }
     }
-    kestrum::StartOptions options;
-    std::string error;
-    if (!kestrum::parseCommandLine(GetCommandLineW(), options, error)) {
-        kestrum::showCommandLineError(error);
-        return 2;
-    }
     // The compiler's date, or SOURCE_DATE_EPOCH's when set, so that builds are
     // reproducible.
     kestrum::CMonitorApp application(__DATE__);
-    application.setNamedGateway(options.gateway);
+    application.setStartOptions(options);
     return application.run();
 }

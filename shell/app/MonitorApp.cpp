@@ -22,6 +22,14 @@ CMonitorApp::~CMonitorApp() {
     notifier_.setWindow(nullptr);
 }
 
+void CMonitorApp::setStartOptions(const StartOptions& options) {
+    startOptions_ = options;
+    monitor_.setNamedGateway(options.gateway);
+    if (options.refreshMs > 0) {
+        refreshPeriod_.set(static_cast<std::uint32_t>(options.refreshMs));
+    }
+}
+
 std::int64_t CMonitorApp::now() const {
     return steadyMilliseconds();
 }
@@ -95,6 +103,7 @@ void CMonitorApp::exit() {
     if (monitorWindow_ != nullptr) {
         monitorWindow_->show(SW_HIDE);
         monitorWindow_->aboutBox().show(SW_HIDE);
+        monitorWindow_->detailsWindow().show(SW_HIDE);
     }
     tray_.removeIcon();
     if (monitorStarted_) {

@@ -3,6 +3,7 @@
 #include "monitor/GatewayMonitor.h"
 #include "monitor/MonitorSnapshot.h"
 #include "monitor/RefreshPeriod.h"
+#include "monitor/StartOptions.h"
 #include "net/String.h"
 #include "shell/app/HiddenOwnerDialog.h"
 #include "shell/app/MonitorDialog.h"
@@ -29,8 +30,10 @@ public:
     ~CMonitorApp() override;
 
     RefreshPeriod& refreshPeriod() { return refreshPeriod_; }
-    // Where the user said the gateway is, before run.
-    void setNamedGateway(const NamedGateway& gateway) { monitor_.setNamedGateway(gateway); }
+    // The command line's settings, before run: the gateway, the refresh period, and for the
+    // monitor window the scale and the unit.
+    void setStartOptions(const StartOptions& options);
+    const StartOptions& startOptions() const { return startOptions_; }
     const String& buildStamp() const { return buildStamp_; }
     CSystemTray& tray() { return tray_; }
     CHiddenOwnerDialog& hiddenOwner() { return owner_; }
@@ -69,6 +72,7 @@ private:
     WindowUpdateNotifier notifier_;
     GatewayMonitor monitor_;
     String buildStamp_;
+    StartOptions startOptions_;
     CSystemTray tray_;
     CHiddenOwnerDialog owner_;
     std::unique_ptr<CMonitorDialog> monitorWindow_;

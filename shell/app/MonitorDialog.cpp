@@ -5,11 +5,20 @@
 #include "shell/app/WindowPlacement.h"
 #include "shell/framework/DataExchange.h"
 
+#include <algorithm>
+
 namespace kestrum {
 
 namespace {
 
 constexpr const char* applyTooltip = "Set the graph scale and refresh rate";
+
+// The captions with --bits; the template has those of KB/s.
+constexpr struct {
+    const char* received;
+    const char* sent;
+    const char* settings;
+} bitsCaptions = {"Received kbit/s", "Sent kbit/s", "Graph scale (kbit/s) / Refresh rate (ms)"};
 constexpr COLORREF receivedLine = RGB(50, 255, 50);
 constexpr COLORREF sentLine = RGB(255, 50, 50);
 
@@ -42,7 +51,12 @@ HBITMAP loadApplyGlyph(int dpi) {
 } // namespace
 
 CMonitorDialog::CMonitorDialog(CMonitorApp& application)
-    : CDialog(IDD_MONITOR), application_(application), aboutBox_(application.buildStamp()) {}
+    : CDialog(IDD_MONITOR), application_(application),
+      graphScale_(application.startOptions().scale > 0
+                      ? static_cast<std::uint32_t>(application.startOptions().scale)
+                      : initialScale),
+      scaleFromLine_(application.startOptions().scaleFromLine),
+      aboutBox_(application.buildStamp()) {}
 
 bool CMonitorDialog::onInitDialog() {
     sentCaption_.subclassDlgItem(IDC_SENT_CAPTION, hwnd());
@@ -56,6 +70,12 @@ bool CMonitorDialog::onInitDialog() {
     receivedGraph_.subclassDlgItem(IDC_RECEIVED_GRAPH, hwnd());
     sentGraph_.subclassDlgItem(IDC_SENT_GRAPH, hwnd());
 
+    if (application_.startOptions().bits) {
+        receivedCaption_.setText(bitsCaptions.received);
+        sentCaption_.setText(bitsCaptions.sent);
+        settingsCaption_.setText(bitsCaptions.settings);
+    }
+
     const std::wstring about = CApplication::loadString(IDS_ABOUTBOX);
     HMENU systemMenu = GetSystemMenu(hwnd(), FALSE);
     if (systemMenu != nullptr && !about.empty()) {
@@ -66,6 +86,7 @@ bool CMonitorDialog::onInitDialog() {
     icons_.apply(hwnd(), IDI_APPLICATION_ICON);
 
     aboutBox_.create();
+    details_.create();
 
     applyButton_.makeTexture(7, 0, 30, 40, CStyledButton::buttonFace);
     setApplyGlyph();
@@ -74,6 +95,7 @@ bool CMonitorDialog::onInitDialog() {
 
     display_.emplace(clientWidth(receivedGraph_.hwnd()) + 1,
                      TrayTooltip(CSystemTray::ampersandRule()));
+    display_->showBits(application_.startOptions().bits);
 
     setUpGraph(receivedGraph_, receivedLine, graphScale_);
     setUpGraph(sentGraph_, sentLine, graphScale_);
@@ -142,6 +164,21 @@ void CMonitorDialog::update() {
     if (shown.setsTooltip) {
         application_.tray().setTooltipText(shown.tooltip.c_str());
     }
+    followLineCapacity();
+    if (details_.visible()) {
+        details_.refresh(*display_);
+    }
+}
+
+// With --scale line, the graphs span the line's downstream capacity once the gateway reports a
+// credible one, and again whenever it reports another.
+void CMonitorDialog::followLineCapacity() {
+    const std::uint32_t scale = scaleFromLine_ ? display_->lineScale() : 0;
+    if (scale != 0 && scale != graphScale_) {
+        graphScale_ = scale;
+        applyScale();
+        showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
+    }
 }
 
 bool CMonitorDialog::apply() {
@@ -149,15 +186,27 @@ bool CMonitorDialog::apply() {
     std::uint32_t scale = 0;
     std::uint32_t refresh = 0;
     // All or nothing: a rejected edit keeps both settings as they were.
-    if (!readUnsigned(hwnd(), IDC_SCALE_EDIT, minimumScale, maximumScale, scale) ||
-        !readUnsigned(hwnd(), IDC_REFRESH_EDIT, RefreshPeriod::minimum, RefreshPeriod::maximum,
-                      refresh)) {
+    if (!readSettingEdit(IDC_SCALE_EDIT, scaleRange, scale) ||
+        !readSettingEdit(IDC_REFRESH_EDIT, refreshRange, refresh)) {
         return false;
+    }
+    // Another scale is the user's from now on; the line's own one applied again is not.
+    if (scale != graphScale_) {
+        scaleFromLine_ = false;
     }
     graphScale_ = scale;
     applyScale();
     application_.refreshPeriod().set(refresh);
     return true;
+}
+
+bool CMonitorDialog::readSettingEdit(int id, SettingRange range, std::uint32_t& value) {
+    std::string message;
+    if (readSetting(editText(hwnd(), id).c_str(), range, value, message)) {
+        return true;
+    }
+    rejectEdit(hwnd(), id, message.c_str());
+    return false;
 }
 
 void CMonitorDialog::open() {
@@ -213,6 +262,9 @@ bool CMonitorDialog::onCommand(int id, int) {
         return true;
     case ID_TRAY_OPEN:
         open();
+        return true;
+    case ID_TRAY_DETAILS:
+        details_.open(hwnd(), *display_);
         return true;
     case ID_TRAY_ABOUT:
         aboutBox_.open(hwnd());

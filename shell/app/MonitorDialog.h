@@ -1,8 +1,10 @@
 #pragma once
 
 #include "monitor/MonitorDisplay.h"
+#include "monitor/SettingRange.h"
 #include "shell/app/AboutDialog.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/DetailsDialog.h"
 #include "shell/app/Icons.h"
 #include "shell/controls/HyperLink.h"
 #include "shell/controls/SegmentDisplay.h"
@@ -27,8 +29,6 @@ constexpr UINT trayIconId = 131;
 class CMonitorDialog : public CDialog {
 public:
     static constexpr std::uint32_t initialScale = 30;
-    static constexpr std::uint32_t minimumScale = 1;
-    static constexpr std::uint32_t maximumScale = 1000000;
 
     explicit CMonitorDialog(CMonitorApp& application);
 
@@ -44,6 +44,7 @@ public:
     // menu drop alignment (SM_MENUDROPALIGNMENT) names.
     static UINT trayMenuFlags(int menuDropAlignment);
     CAboutDialog& aboutBox() { return aboutBox_; }
+    CDetailsDialog& detailsWindow() { return details_; }
 
 protected:
     bool onInitDialog() override;
@@ -57,6 +58,9 @@ private:
     void setApplyGlyph();
     void fitToDpi();
     void showHistories();
+    void followLineCapacity();
+    // Reads a setting's edit; a refused text gets its message and the focus.
+    bool readSettingEdit(int id, SettingRange range, std::uint32_t& value);
     void place();
 
     CMonitorApp& application_;
@@ -71,9 +75,12 @@ private:
     CTrafficGraph receivedGraph_;
     CTrafficGraph sentGraph_;
     std::uint32_t graphScale_ = initialScale;
+    // The scale follows the line's capacity until the user applies another one.
+    bool scaleFromLine_ = false;
     CWindowIcons icons_;
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
+    CDetailsDialog details_;
     UINT lastTrayEvent_ = 0;
     // No taskbar to place the window by yet, and the user has not moved it.
     bool placementPending_ = false;

@@ -9,6 +9,7 @@
 #define IDD_ABOUTBOX 100
 #define IDD_HIDDEN_OWNER 143
 #define IDD_MONITOR 144
+#define IDD_DETAILS 147
 
 #define IDS_ABOUTBOX 101
 #define IDS_SOCKETS_FAILED 103
@@ -45,9 +46,21 @@
 #define IDC_REFRESH_EDIT 1013
 #define IDC_VERSION_TEXT 1013
 
+// The details window's values, one read-only edit per row, in the order shown.
+#define IDC_DETAILS_NAME 1020
+#define IDC_DETAILS_MANUFACTURER 1021
+#define IDC_DETAILS_MODEL 1022
+#define IDC_DETAILS_ACCESS 1023
+#define IDC_DETAILS_CAPACITY 1024
+#define IDC_DETAILS_SHARE 1025
+#define IDC_DETAILS_CONNECTION 1026
+#define IDC_DETAILS_ADDRESS 1027
+#define IDC_DETAILS_TOTALS 1028
+
 #define ID_TRAY_EXIT 32771
 #define ID_TRAY_ABOUT 32773
 #define ID_TRAY_OPEN 32774
+#define ID_TRAY_DETAILS 32775
 
 // The system-menu command of "&About..."; the system reserves the low four bits.
 #define IDM_ABOUTBOX 0x0010

@@ -66,6 +66,8 @@ void DesktopTestApp::postUpdate(const char* status, std::uint32_t received, std:
     snapshot.statusText = status;
     readCounters(snapshot, 0, received, sent, static_cast<std::uint32_t>(clock));
     snapshot.countersPublished = published;
+    // The facts as if just read, so that the uptime shown is the one the test set.
+    snapshot.facts.uptimeReadAt = clock;
     PostMessageA(monitorWindow()->hwnd(), WM_MONITOR_UPDATE, 0, 0);
     pump();
 }
@@ -86,6 +88,18 @@ std::wstring DesktopTestApp::wideWindowText(HWND window) {
     wchar_t text[512] = L"";
     SendMessageW(window, WM_GETTEXT, sizeof text / sizeof text[0], reinterpret_cast<LPARAM>(text));
     return text;
+}
+
+int DesktopTestApp::textWidth(HWND control) {
+    const std::wstring text = wideWindowText(control);
+    const HDC dc = GetDC(control);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)));
+    SIZE extent{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return extent.cx;
 }
 
 int DesktopTestApp::iconWidth(HICON icon) {

@@ -80,6 +80,8 @@ public:
     // A window's text as a screen reader reads it.
     static std::string windowText(HWND window);
     static std::wstring wideWindowText(HWND window);
+    // The width in pixels of a control's text in its own font.
+    static int textWidth(HWND control);
     // 0 for no icon.
     static int iconWidth(HICON icon);
 

@@ -142,6 +142,19 @@ protected:
         return box.left < box.right ? box : RECT{};
     }
 
+    void expectCaptionsWhole() {
+        for (const int dpi : {normalDpi, highDpi}) {
+            changeDpi(dpi);
+            for (const int id : {IDC_RECEIVED_CAPTION, IDC_SENT_CAPTION, IDC_SETTINGS_CAPTION}) {
+                const int width = DesktopTestApp::textWidth(item(id));
+                RECT client{};
+                GetClientRect(item(id), &client);
+                EXPECT_GT(width, 0);
+                EXPECT_LE(width, client.right) << "control " << id << " at " << dpi << " DPI";
+            }
+        }
+    }
+
     void saveScreenshot(const std::wstring& name) {
         CreateDirectoryW(screenshots, nullptr);
         host_.capture(window_->hwnd());
@@ -207,23 +220,26 @@ TEST_F(DisplayChangeTest, AHundredDpiChangesKeepTheGdiObjectCount) {
 // Each caption is wide enough for its whole text in the dialog's font, before and after a move
 // to another DPI.
 TEST_F(DisplayChangeTest, CaptionsShowTheirWholeText) {
-    for (const int dpi : {normalDpi, highDpi}) {
-        changeDpi(dpi);
-        for (const int id : {IDC_RECEIVED_CAPTION, IDC_SENT_CAPTION, IDC_SETTINGS_CAPTION}) {
-            const std::wstring text = DesktopTestApp::wideWindowText(item(id));
-            const HDC dc = GetDC(item(id));
-            const HGDIOBJ old =
-                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(item(id), WM_GETFONT, 0, 0)));
-            SIZE extent{};
-            GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
-            SelectObject(dc, old);
-            ReleaseDC(item(id), dc);
-            RECT client{};
-            GetClientRect(item(id), &client);
-            EXPECT_GT(extent.cx, 0);
-            EXPECT_LE(extent.cx, client.right) << "control " << id << " at " << dpi << " DPI";
-        }
+    expectCaptionsWhole();
+}
+
+// The same window with --bits: the captions name kbit/s.
+class BitsDisplayChangeTest : public DisplayChangeTest {
+protected:
+    void SetUp() override {
+        StartOptions options;
+        options.bits = true;
+        app_.setStartOptions(options);
+        DisplayChangeTest::SetUp();
     }
+};
+
+TEST_F(BitsDisplayChangeTest, CaptionsNameKilobitsAndShowWhole) {
+    EXPECT_EQ(DesktopTestApp::windowText(item(IDC_RECEIVED_CAPTION)), "Received kbit/s");
+    EXPECT_EQ(DesktopTestApp::windowText(item(IDC_SENT_CAPTION)), "Sent kbit/s");
+    EXPECT_EQ(DesktopTestApp::windowText(item(IDC_SETTINGS_CAPTION)),
+              "Graph scale (kbit/s) / Refresh rate (ms)");
+    expectCaptionsWhole();
 }
 
 TEST_F(DisplayChangeTest, SystemColourChangesReachTheControls) {

@@ -181,6 +181,45 @@ TEST_F(GatewayMonitorTest, ANamedUrlIsLoadedWithoutASearch) {
     EXPECT_STREQ(monitor_->statusText().c_str(), "By URL");
 }
 
+// The facts come with the gateway, from its description and its three actions, and are read
+// again every period.
+TEST_F(GatewayMonitorTest, TheConnectionFactsAreReadWhenTheGatewayIsFoundAndThenEveryPeriod) {
+    FakeGateway router(description({.elements = "<friendlyName>Facts</friendlyName>"
+                                                "<manufacturer>Maker</manufacturer>"
+                                                "<modelName>Model 1</modelName>",
+                                    .connectionType = ipConnection1}));
+    const auto address = [](const char* text) {
+        return httpResponse("200 OK",
+                            envelope(std::string("<u:GetExternalIPAddressResponse xmlns:u=\"") +
+                                     ipConnection1 + "\"><NewExternalIPAddress>" + text +
+                                     "</NewExternalIPAddress></u:GetExternalIPAddressResponse>"));
+    };
+    router.setActionReply("GetExternalIPAddress", address("203.0.113.7"));
+    router.start();
+    startAdjustedMonitor([&router](GatewayMonitor& monitor) {
+        monitor.setFactsPeriod(200);
+        NamedGateway named;
+        std::string error;
+        ASSERT_TRUE(parseNamedGateway(router.location().c_str(), named, error)) << error;
+        monitor.setNamedGateway(named);
+    });
+    ASSERT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
+        return snapshot.facts.externalAddress == "203.0.113.7";
+    }));
+    const ConnectionFacts facts = monitor_->snapshot().facts;
+    EXPECT_STREQ(facts.friendlyName.c_str(), "Facts");
+    EXPECT_STREQ(facts.manufacturer.c_str(), "Maker");
+    EXPECT_STREQ(facts.modelName.c_str(), "Model 1");
+    // The fake gateway lacks the other two actions.
+    EXPECT_FALSE(facts.hasCapacity);
+    EXPECT_STREQ(facts.connectionStatus.c_str(), "");
+
+    router.setActionReply("GetExternalIPAddress", address("198.51.100.9"));
+    EXPECT_TRUE(takeUntil([](const MonitorSnapshot& snapshot) {
+        return snapshot.facts.externalAddress == "198.51.100.9";
+    }));
+}
+
 // A named address is asked by a unicast search at every attempt, so a gateway that comes back on
 // another port is found there.
 TEST_F(GatewayMonitorTest, ANamedAddressIsAskedAgainWhenTheGatewayMoves) {

@@ -105,7 +105,7 @@ TEST(StartOptionsLine, SharedOptionsAreTakenAndOthersLeftOrRefused) {
         {{"kestrum", "--gateway"}, false, Kind::None, "--gateway needs a value"},
         {{"kestrum", "--gateway", "router"}, false, Kind::None, "takes an IPv4 address"},
         {{"kestrum", "--gateway=10.0.0.1"}, false, Kind::None, "unknown option"},
-        {{"kestrum", "--refresh", "100"}, false, Kind::None, "unknown option \"--refresh\""},
+        {{"kestrum", "--period", "100"}, false, Kind::None, "unknown option \"--period\""},
     };
     for (const auto& c : cases) {
         StartOptions options;
@@ -129,6 +129,85 @@ TEST(StartOptionsLine, SharedOptionsAreTakenAndOthersLeftOrRefused) {
     EXPECT_EQ(readStartOption(5, arguments, index, options, error), OptionRead::Taken);
     EXPECT_EQ(index, 4);
     EXPECT_EQ(options.gateway.kind, Kind::Address);
+}
+
+} // namespace
+} // namespace kestrum::test
+
+namespace kestrum::test {
+namespace {
+
+// Each command line with the options it gives, or the message it is refused with (the one the
+// window's Apply button gives for the same value).
+TEST(DisplayOptions, ScaleRefreshBitsAndHelp) {
+    const struct {
+        std::vector<const char*> arguments;
+        int scale;
+        bool scaleFromLine;
+        int refreshMs;
+        bool bits;
+        const char* error; // nullptr: taken
+    } cases[] = {
+        {{}, 0, false, 0, false, nullptr},
+        {{"--scale", "1"}, 1, false, 0, false, nullptr},
+        {{"--scale", "1000000"}, 1000000, false, 0, false, nullptr},
+        {{"--scale", " +250 "}, 250, false, 0, false, nullptr},
+        {{"--scale", "line"}, 0, true, 0, false, nullptr},
+        {{"--scale", "line", "--scale", "30"}, 30, false, 0, false, nullptr},
+        {{"--refresh", "100", "--bits"}, 0, false, 100, true, nullptr},
+        {{"--refresh", "10000"}, 0, false, 10000, false, nullptr},
+        {{"--scale", "0"}, 0, false, 0, false, "Please enter an integer between 1 and 1000000."},
+        {{"--scale", "1000001"},
+         0,
+         false,
+         0,
+         false,
+         "Please enter an integer between 1 and 1000000."},
+        {{"--scale", "4294967296"},
+         0,
+         false,
+         0,
+         false,
+         "Please enter an integer between 1 and 1000000."},
+        {{"--scale", "-5"}, 0, false, 0, false, "Please enter a positive integer."},
+        {{"--scale", "Line"}, 0, false, 0, false, "Please enter a positive integer."},
+        {{"--scale", ""}, 0, false, 0, false, "Please enter a positive integer."},
+        {{"--refresh", "99"}, 0, false, 0, false, "Please enter an integer between 100 and 10000."},
+        {{"--refresh", "10001"},
+         0,
+         false,
+         0,
+         false,
+         "Please enter an integer between 100 and 10000."},
+        {{"--refresh"}, 0, false, 0, false, "--refresh needs a value: milliseconds"},
+        {{"--scale"}, 0, false, 0, false, "--scale needs a value: a number or line"},
+        {{"--bytes"}, 0, false, 0, false, "unknown option \"--bytes\""},
+        {{"-bits"}, 0, false, 0, false, "unknown option \"-bits\""},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv{"kestrum"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        SCOPED_TRACE(argv.size() > 1 ? std::string(argv[1]) + " " + (argv.size() > 2 ? argv[2] : "")
+                                     : "");
+        StartOptions options;
+        std::string error;
+        const bool taken =
+            parseStartOptions(static_cast<int>(argv.size()), argv.data(), options, error);
+        EXPECT_EQ(taken, c.error == nullptr);
+        if (!taken) {
+            EXPECT_EQ(error, c.error);
+            continue;
+        }
+        EXPECT_EQ(options.scale, c.scale);
+        EXPECT_EQ(options.scaleFromLine, c.scaleFromLine);
+        EXPECT_EQ(options.refreshMs, c.refreshMs);
+        EXPECT_EQ(options.bits, c.bits);
+    }
+    StartOptions options;
+    std::string error;
+    const char* help[] = {"kestrum", "--help"};
+    ASSERT_TRUE(parseStartOptions(2, help, options, error));
+    EXPECT_TRUE(options.help);
 }
 
 } // namespace

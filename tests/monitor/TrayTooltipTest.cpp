@@ -34,7 +34,10 @@ std::string repeat(const std::string& text, int times) {
 
 std::string withRates(Ampersands rule, const std::string& name, const char* hint,
                       std::uint32_t received, std::uint32_t sent) {
-    return TrayTooltip(rule).withRates(name.c_str(), hint, received, sent).c_str();
+    TooltipRates rates;
+    rates.received = received;
+    rates.sent = sent;
+    return TrayTooltip(rule).withRates(name.c_str(), hint, rates).c_str();
 }
 
 TEST(TrayTooltipTest, RatesComeFirstThenTheHintThenWhatIsLeftOfTheName) {
@@ -120,6 +123,41 @@ TEST(TrayTooltipTest, AmpersandsAreTripledWhereTheTrayWantsItAndCountInTheBudget
         const std::string tooltip = withRates(c.rule, c.name, "", 45, 10);
         EXPECT_EQ(tooltip, c.expected);
         EXPECT_LE(units(tooltip), TrayTooltip::maximumUnits);
+    }
+}
+
+TEST(TrayTooltipTest, TheUnitAndTheLineShareAreInEachRateLineAndInTheBudget) {
+    const struct {
+        const char* what;
+        TooltipRates rates;
+        std::string lines;
+    } cases[] = {
+        {"bytes, no share",
+         {12500, 300, "KB/s", -1, -1},
+         "Receiving (KB/s): 12500\n  Sending (KB/s): 300"},
+        {"bits",
+         {100000, 2400, "kbit/s", -1, -1},
+         "Receiving (kbit/s): 100000\n  Sending (kbit/s): 2400"},
+        {"shares",
+         {12500, 300, "KB/s", 80, 2},
+         "Receiving (KB/s): 12500 (80 %)\n  Sending (KB/s): 300 (2 %)"},
+        {"an idle line",
+         {0, 0, "KB/s", 0, 0},
+         "Receiving (KB/s): 0 (0 %)\n  Sending (KB/s): 0 (0 %)"},
+        {"a full line in bits",
+         {4294967295u, 4294967295u, "kbit/s", 100, 100},
+         "Receiving (kbit/s): 4294967295 (100 %)\n  Sending (kbit/s): 4294967295 (100 %)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(std::string(TrayTooltip::rateLines(c.rates).c_str()), c.lines);
+        // The longest lines still leave the hint whole and some of the name.
+        const std::string tooltip =
+            TrayTooltip().withRates(std::string(200, 'n').c_str(), stuck, c.rates).c_str();
+        EXPECT_EQ(units(tooltip), TrayTooltip::maximumUnits);
+        const std::string tail = ellipsis + stuck + "\n" + c.lines;
+        ASSERT_GT(tooltip.size(), tail.size());
+        EXPECT_EQ(tooltip.substr(tooltip.size() - tail.size()), tail);
     }
 }
 

@@ -4,6 +4,7 @@
 #include "tests/support/SsdpResponder.h"
 
 #include <algorithm>
+#include <map>
 #include <mutex>
 #include <stdexcept>
 
@@ -29,6 +30,7 @@ struct FakeGateway::State {
     std::uint64_t received = 0;
     std::uint64_t sent = 0;
     std::string soapReply;
+    std::map<std::string, std::string> actionReplies;
     std::vector<std::string> searchTargets;
     std::vector<std::string> requests;
 
@@ -106,6 +108,9 @@ std::string FakeGateway::State::soapAnswer(const std::string& request) {
     if (!soapReply.empty()) {
         return httpResponse("200 OK", soapReply);
     }
+    if (const auto reply = actionReplies.find(action); reply != actionReplies.end()) {
+        return reply->second;
+    }
     std::string argument;
     std::uint64_t value = 0;
     if (action == "GetTotalBytesReceived") {
@@ -165,6 +170,24 @@ std::string soapFault(const char* code, const char* description) {
                     "</errorDescription></UPnPError></detail></s:Fault>");
 }
 
+namespace {
+
+std::string connectionDevice(const DescriptionParts& parts) {
+    if (parts.connectionType.empty()) {
+        return "";
+    }
+    return "<deviceList><device><deviceType>urn:schemas-upnp-org:device:WANConnectionDevice:1"
+           "</deviceType><serviceList><service><serviceType>" +
+           parts.connectionType +
+           "</serviceType><serviceId>urn:upnp-org:serviceId:WANConn1</serviceId>"
+           "<SCPDURL>/WANConn.xml</SCPDURL><controlURL>" +
+           parts.connectionUrl +
+           "</controlURL><eventSubURL>/evt/Conn</eventSubURL></service></serviceList>"
+           "</device></deviceList>";
+}
+
+} // namespace
+
 std::string description(const DescriptionParts& parts) {
     return "<?xml version=\"1.0\"?>\r\n<root xmlns=\"urn:schemas-upnp-org:device-1-0\">"
            "<specVersion><major>1</major><minor>0</minor></specVersion><device><deviceType>" +
@@ -173,8 +196,8 @@ std::string description(const DescriptionParts& parts) {
            "</serviceType><serviceId>urn:upnp-org:serviceId:WANCommonIFC1</serviceId>"
            "<SCPDURL>/WANCfg.xml</SCPDURL><controlURL>" +
            parts.controlUrl +
-           "</controlURL><eventSubURL>/evt/CmnIfCfg</eventSubURL></service></serviceList>"
-           "</device></deviceList></device></root>\r\n";
+           "</controlURL><eventSubURL>/evt/CmnIfCfg</eventSubURL></service></serviceList>" +
+           connectionDevice(parts) + "</device></deviceList></device></root>\r\n";
 }
 
 std::string namedDescription(const std::string& name, const std::string& controlUrl) {
@@ -233,6 +256,11 @@ void FakeGateway::setCounters(std::uint64_t received, std::uint64_t sent) {
 void FakeGateway::setSoapReply(std::string body) {
     std::lock_guard<std::mutex> guard(state_->lock);
     state_->soapReply = std::move(body);
+}
+
+void FakeGateway::setActionReply(const std::string& action, std::string response) {
+    std::lock_guard<std::mutex> guard(state_->lock);
+    state_->actionReplies[action] = std::move(response);
 }
 
 void FakeGateway::answerSearches(std::vector<std::string> searchTargets) {

@@ -10,6 +10,8 @@ namespace kestrum::test {
 constexpr const char* igd1 = "urn:schemas-upnp-org:device:InternetGatewayDevice:1";
 constexpr const char* wan1 = "urn:schemas-upnp-org:device:WANDevice:1";
 constexpr const char* common1 = "urn:schemas-upnp-org:service:WANCommonInterfaceConfig:1";
+constexpr const char* ipConnection1 = "urn:schemas-upnp-org:service:WANIPConnection:1";
+constexpr const char* pppConnection1 = "urn:schemas-upnp-org:service:WANPPPConnection:1";
 
 // A complete response with an XML body; the connection closes after it.
 std::string httpResponse(const char* status, const std::string& body);
@@ -27,6 +29,10 @@ struct DescriptionParts {
     std::string rootType = igd1;
     std::string wanType = wan1;
     std::string serviceType = common1;
+    // When not empty, the WAN device holds a connection device with a service of this type at
+    // connectionUrl.
+    std::string connectionType = "";
+    std::string connectionUrl = "/ctl/IPConn";
 };
 std::string description(const DescriptionParts& parts);
 // The description of a gateway with this friendly name.
@@ -67,6 +73,9 @@ public:
     // A status 200 SOAP answer with exactly this body instead of the counter envelope; an empty
     // body goes back to the counters.
     void setSoapReply(std::string body);
+    // The answer to one action, a whole HTTP response (httpResponse), instead of the default
+    // one (the counters, or a fault for any other action).
+    void setActionReply(const std::string& action, std::string response);
     // Answers M-SEARCH datagrams to 239.255.255.250:1900 whose ST is one of these targets or
     // "ssdp:all", from the next start on (multicast: only inside a test's own network namespace).
     void answerSearches(std::vector<std::string> searchTargets);

@@ -66,6 +66,8 @@ prepare_wine_prefix() { # PREFIX [namespace] [DESKTOP]
             echo "\"$face\"=hex(7):$(printf 'wqy-microhei.ttc,WenQuanYi Micro Hei\0\0' |
                 od -An -v -tx1 | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"
         done
+        echo '[HKEY_CURRENT_USER\Software\Wine\X11 Driver]'
+        echo '"Managed"="N"'
         echo '[HKEY_CURRENT_USER\Software\Wine\Explorer]'
         if [ -n "$desktop" ]; then
             echo '"Desktop"="Default"'
@@ -84,6 +86,16 @@ prepare_wine_prefix() { # PREFIX [namespace] [DESKTOP]
     # Fonts and settings are read when the session starts.
     "${namespace_command[@]}" wineserver -k 2>/dev/null || true
     "${namespace_command[@]}" timeout 60 wineserver -w 2>/dev/null || true
+}
+
+# Whether a region of a picture shows something: a blank picture, or one cut where the window is
+# not, has one or two colours; a window or a tooltip with its text has at least three (background,
+# text and border).
+picture_shows() { # picture left top width height
+    local colours
+    [ $# = 5 ] || return 1 # no region at all shows nothing
+    colours=$(convert "$1" -crop "${4}x${5}+${2}+${3}" +repage -format %k info: 2>/dev/null) &&
+        [ "$colours" -ge 3 ]
 }
 
 # After a program running under Wine in the background was asked to end: waits up to 30 s for it

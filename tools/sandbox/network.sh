@@ -108,6 +108,8 @@ add_dead_end_interface() { # address/prefix
     in_ns "$lan" ip link set "$dead_end_if" up
 }
 
+# gateway_config, when set, holds further lines of the daemon's configuration (the line's bit
+# rates, its external address).
 start_gateway() {
     cat >"$work/miniupnpd.conf" <<CONF
 ext_ifname=$gw_wan_if
@@ -120,6 +122,7 @@ uuid=3a7c1f0e-6b2d-4e55-9c1a-0d7e5b8a4f21
 friendly_name=$friendly_name
 allow 1024-65535 192.168.77.0/24 1024-65535
 deny 0-65535 0.0.0.0/0 0-65535
+${gateway_config:-}
 CONF
     ip netns exec "$gw" miniupnpd -f "$work/miniupnpd.conf" -d -P "$work/miniupnpd.pid" \
         >"$work/miniupnpd.log" 2>&1 &
