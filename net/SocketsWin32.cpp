@@ -40,8 +40,17 @@ int cutToBuffer(int received, int size) {
 const std::span<const ErrorCode> errorCodes = codes;
 
 bool startup() {
+    // Winsock 2.2, which every supported Windows has; a system that offers less is not used.
+    constexpr WORD version = MAKEWORD(2, 2);
     WSADATA data;
-    return ::WSAStartup(MAKEWORD(1, 1), &data) == 0;
+    if (::WSAStartup(version, &data) != 0) {
+        return false;
+    }
+    if (data.wVersion != version) {
+        ::WSACleanup();
+        return false;
+    }
+    return true;
 }
 
 bool cleanup() {

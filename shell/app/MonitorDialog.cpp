@@ -107,8 +107,12 @@ bool CMonitorDialog::onInitDialog() {
 
     showUnsigned(hwnd(), IDC_SCALE_EDIT, graphScale_);
     showUnsigned(hwnd(), IDC_REFRESH_EDIT, application_.refreshPeriod().get());
-    placeNearNotificationArea(hwnd());
+    place();
     return true;
+}
+
+void CMonitorDialog::place() {
+    placementPending_ = !placeNearNotificationArea(hwnd(), trayIconId);
 }
 
 void CMonitorDialog::setApplyGlyph() {
@@ -206,11 +210,22 @@ bool CMonitorDialog::readSettingEdit(int id, SettingRange range, std::uint32_t& 
 }
 
 void CMonitorDialog::open() {
+    // Where the taskbar was missing at start, or the window's monitor has gone since.
+    if (placementPending_ || offEveryMonitor(hwnd())) {
+        place();
+    }
     show(SW_SHOW);
     SetForegroundWindow(hwnd());
 }
 
 bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR&) {
+    if (message == CSystemTray::taskbarCreatedMessage()) {
+        // The taskbar that was missing at start is there now.
+        if (placementPending_) {
+            place();
+        }
+        return false;
+    }
     switch (message) {
     case WM_MONITOR_UPDATE:
         update();
@@ -231,6 +246,10 @@ bool CMonitorDialog::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_P
     case WM_DPICHANGED:
         fitToDpi();
         return true;
+    case WM_EXITSIZEMOVE:
+        // Where the user put it, it stays.
+        placementPending_ = false;
+        return false;
     default:
         return false;
     }
@@ -262,31 +281,45 @@ bool CMonitorDialog::onCommand(int id, int) {
     }
 }
 
-void CMonitorDialog::onTrayNotify(WPARAM iconId, LPARAM mouseMessage) {
-    if (iconId != trayIconId) {
-        return;
-    }
-    switch (LOWORD(mouseMessage)) {
+void CMonitorDialog::onTrayNotify(WPARAM wParam, LPARAM lParam) {
+    const TrayNotification notification = readTrayNotification(wParam, lParam, trayIconId);
+    switch (notification.event) {
     case WM_LBUTTONDBLCLK:
+    case NIN_KEYSELECT:
         open();
         break;
-    case WM_RBUTTONUP:
-        showTrayMenu();
+    case NIN_SELECT:
+        // A single click ends in one too, and opens nothing, as before; Enter on an icon that
+        // the mouse selected does open.
+        if (lastTrayEvent_ != WM_LBUTTONUP) {
+            open();
+        }
+        break;
+    case WM_CONTEXTMENU:
+        showTrayMenu(notification.anchor);
         break;
     default:
         break;
     }
+    if (notification.event != 0) {
+        lastTrayEvent_ = notification.event;
+    }
 }
 
-void CMonitorDialog::showTrayMenu() {
+UINT CMonitorDialog::trayMenuFlags(int menuDropAlignment) {
+    return TPM_RIGHTBUTTON | (menuDropAlignment != 0 ? TPM_RIGHTALIGN : TPM_LEFTALIGN);
+}
+
+void CMonitorDialog::showTrayMenu(POINT anchor) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     if (menu == nullptr) {
         return;
     }
-    POINT cursor{};
-    GetCursorPos(&cursor);
+    HMENU items = GetSubMenu(menu, 0);
+    SetMenuDefaultItem(items, ID_TRAY_OPEN, FALSE);
     SetForegroundWindow(hwnd());
-    TrackPopupMenu(GetSubMenu(menu, 0), TPM_LEFTBUTTON, cursor.x, cursor.y, 0, hwnd(), nullptr);
+    TrackPopupMenu(items, trayMenuFlags(GetSystemMetrics(SM_MENUDROPALIGNMENT)), anchor.x, anchor.y,
+                   0, hwnd(), nullptr);
     // Lets the menu close properly when the user clicks elsewhere.
     PostMessageW(hwnd(), WM_NULL, 0, 0);
     DestroyMenu(menu);

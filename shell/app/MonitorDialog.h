@@ -40,6 +40,9 @@ public:
     void open();
 
     std::uint32_t graphScale() const { return graphScale_; }
+    // How the tray menu tracks: with either button, on the side of its anchor that the system's
+    // menu drop alignment (SM_MENUDROPALIGNMENT) names.
+    static UINT trayMenuFlags(int menuDropAlignment);
     CAboutDialog& aboutBox() { return aboutBox_; }
     CDetailsDialog& detailsWindow() { return details_; }
 
@@ -49,8 +52,8 @@ protected:
     bool onCommand(int id, int code) override;
 
 private:
-    void onTrayNotify(WPARAM iconId, LPARAM mouseMessage);
-    void showTrayMenu();
+    void onTrayNotify(WPARAM wParam, LPARAM lParam);
+    void showTrayMenu(POINT anchor);
     void applyScale();
     void setApplyGlyph();
     void fitToDpi();
@@ -58,6 +61,7 @@ private:
     void followLineCapacity();
     // Reads a setting's edit; a refused text gets its message and the focus.
     bool readSettingEdit(int id, SettingRange range, std::uint32_t& value);
+    void place();
 
     CMonitorApp& application_;
     CTextLabel sentCaption_;
@@ -77,6 +81,9 @@ private:
     std::optional<MonitorDisplay> display_;
     CAboutDialog aboutBox_;
     CDetailsDialog details_;
+    UINT lastTrayEvent_ = 0;
+    // No taskbar to place the window by yet, and the user has not moved it.
+    bool placementPending_ = false;
 };
 
 } // namespace kestrum

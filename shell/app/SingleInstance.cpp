@@ -38,10 +38,9 @@ CSingleInstance::HandOver CSingleInstance::handOver(DWORD patience) {
     for (;;) {
         const DWORD waited = GetTickCount() - start;
         if (HWND window = findMainWindow(name_.c_str()); window != nullptr && waited < patience) {
-            // This start came from the user, so it may hand the foreground on to the first.
             DWORD process = 0;
             GetWindowThreadProcessId(window, &process);
-            AllowSetForegroundWindow(process);
+            allowForeground(process);
             DWORD_PTR opened = FALSE;
             if (SendMessageTimeoutW(window, WM_OPEN_REQUEST, 0, 0, SMTO_ABORTIFHUNG,
                                     patience - waited, &opened) != 0 &&
@@ -56,6 +55,10 @@ CSingleInstance::HandOver CSingleInstance::handOver(DWORD patience) {
             return HandOver::NoAnswer;
         }
     }
+}
+
+void CSingleInstance::allowForeground(DWORD processId) {
+    AllowSetForegroundWindow(processId);
 }
 
 HWND CSingleInstance::findMainWindow(const wchar_t* name) {

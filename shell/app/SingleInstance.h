@@ -20,7 +20,7 @@ public:
     };
 
     explicit CSingleInstance(const wchar_t* name = programName);
-    ~CSingleInstance();
+    virtual ~CSingleInstance();
     CSingleInstance(const CSingleInstance&) = delete;
     CSingleInstance& operator=(const CSingleInstance&) = delete;
 
@@ -33,6 +33,11 @@ public:
 
     // The main window a later start asks.
     static HWND findMainWindow(const wchar_t* name);
+
+protected:
+    // Lets the first instance take the foreground, which Windows grants only to a program the
+    // user just used or to one such a program allows: this start came from the user.
+    virtual void allowForeground(DWORD processId);
 
 private:
     bool take(DWORD milliseconds);

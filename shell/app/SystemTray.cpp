@@ -4,6 +4,7 @@
 #include "shell/framework/TextConversion.h"
 
 #include <algorithm>
+#include <windowsx.h>
 
 namespace kestrum {
 
@@ -25,13 +26,25 @@ DWORD systemBuild() {
 
 } // namespace
 
+TrayNotification readTrayNotification(WPARAM wParam, LPARAM lParam, UINT iconId) {
+    TrayNotification notification;
+    if (HIWORD(lParam) == iconId) {
+        notification.event = LOWORD(lParam);
+        notification.anchor = {GET_X_LPARAM(wParam), GET_Y_LPARAM(wParam)};
+    } else if (wParam == iconId && HIWORD(lParam) == 0) {
+        notification.event = LOWORD(lParam) == WM_RBUTTONUP ? WM_CONTEXTMENU : LOWORD(lParam);
+        GetCursorPos(&notification.anchor);
+    }
+    return notification;
+}
+
 bool TrayShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
     return Shell_NotifyIconW(message, &record) != FALSE;
 }
 
 CSystemTray::CSystemTray(TrayShell* shell) : shell_(shell != nullptr ? *shell : defaultShell_) {
-    // The platform's own size of the record's version 2 layout.
-    record_.cbSize = NOTIFYICONDATAW_V2_SIZE;
+    // The whole record: version 4 and the standard tooltip with it need its later fields.
+    record_.cbSize = sizeof record_;
 }
 
 CSystemTray::~CSystemTray() {
@@ -80,7 +93,7 @@ bool CSystemTray::create(HWND notifyWindow, UINT callbackMessage, const char* to
     iconResource_ = iconResource;
     record_.uCallbackMessage = callbackMessage;
     copyTooltip(tooltip);
-    creationFlags_ = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    creationFlags_ = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
     return install();
 }
 
@@ -102,7 +115,7 @@ bool CSystemTray::setTooltipText(const char* text) {
         return false;
     }
     copyTooltip(text);
-    return hidden_ || shellTooltip_ == record_.szTip || send(NIM_MODIFY, NIF_TIP);
+    return hidden_ || shellTooltip_ == record_.szTip || send(NIM_MODIFY, NIF_TIP | NIF_SHOWTIP);
 }
 
 bool CSystemTray::removeIcon() {
@@ -139,6 +152,9 @@ bool CSystemTray::install() {
     hidden_ = showPending_ = !shown;
     removed_ = false; // it may exist even when the shell said no
     if (shown) {
+        // A new taskbar forgets the version with the icon: asked again after every add.
+        record_.uVersion = NOTIFYICON_VERSION_4;
+        versionFour_ = shell_.notifyIcon(NIM_SETVERSION, record_);
         stopRetry();
     } else {
         scheduleRetry();
@@ -286,6 +302,9 @@ LRESULT CALLBACK CSystemTray::windowProc(HWND window, UINT message, WPARAM wPara
         break;
     case WM_DPICHANGED:
         tray->onDpiChanged(LOWORD(wParam));
+        return 0;
+    case WM_CLOSE:
+        // Only destroy ends this window: without it a new taskbar would never get the icon back.
         return 0;
     default:
         break;

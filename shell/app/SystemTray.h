@@ -18,12 +18,23 @@ public:
     virtual bool notifyIcon(DWORD message, NOTIFYICONDATAW& record);
 };
 
+// What the shell reports about the icon in a callback message, read from either layout: version 4
+// (the event and the icon ID in lParam, the anchor point in wParam) or the older one (the icon ID
+// in wParam, the mouse message in lParam). The older layout's right-button release is the request
+// for the menu, at the cursor; in version 4 a WM_CONTEXTMENU with its anchor follows it.
+struct TrayNotification {
+    UINT event = 0; // 0: not about this icon
+    POINT anchor{};
+};
+TrayNotification readTrayNotification(WPARAM wParam, LPARAM lParam, UINT iconId);
+
 // One icon with a tooltip in the notification area. Texts are UTF-8 and reach the shell as
 // UTF-16, so that any gateway name shows correctly; the shell keeps 127 units of a tooltip. Icons
 // are the program's icon resources, loaded once each at the small-icon size of the notification
 // area's DPI. Only what differs from what the shell shows is sent. An icon the shell refuses is
 // tried again on the next "TaskbarCreated" and on a timer that backs off from firstRetryDelay to
-// lastRetryDelay.
+// lastRetryDelay. Every add asks for the version 4 notifications, which also
+// come from the keyboard, and keeps the standard tooltip that version 4 would otherwise drop.
 class CSystemTray {
 public:
     static constexpr int maximumTooltipUnits = 127;
@@ -51,6 +62,8 @@ public:
     bool hidden() const { return hidden_; }
     bool removed() const { return removed_; }
     bool showPending() const { return showPending_; }
+    // The shell took the request for version 4 notifications at the last add.
+    bool versionFour() const { return versionFour_; }
     const NOTIFYICONDATAW& record() const { return record_; }
     HWND window() const { return window_; }
     int iconSize() const { return iconSize_; }
@@ -91,6 +104,7 @@ private:
     bool hidden_ = true;
     bool removed_ = true;
     bool showPending_ = false;
+    bool versionFour_ = false;
     UINT creationFlags_ = 0;
     HWND window_ = nullptr;
     UINT retryDelay_ = 0;

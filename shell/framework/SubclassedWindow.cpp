@@ -1,16 +1,23 @@
 #include "shell/framework/SubclassedWindow.h"
 
-#include <unordered_map>
+#include <commctrl.h>
 
 namespace kestrum {
 
 namespace {
 
-// This thread's windows with an object. A window's messages come to the thread that made it,
-// which is also the thread that subclasses it. Every message looks its window up, and the message
-// loop its parents too: here that costs nothing, where a window property is a round trip to the
-// window server under Wine.
-thread_local std::unordered_map<HWND, CSubclassedWindow*> objects;
+// The one subclass of ours a window can have.
+constexpr UINT_PTR subclassId = 1;
+
+// MinGW's import library leaves GetWindowSubclass out; the comctl32 that the program is bound
+// to (the version its manifest chose) exports it beside SetWindowSubclass.
+using GetSubclass = BOOL(WINAPI*)(HWND, SUBCLASSPROC, UINT_PTR, DWORD_PTR*);
+
+GetSubclass getWindowSubclass() {
+    static const GetSubclass function = reinterpret_cast<GetSubclass>(reinterpret_cast<void (*)()>(
+        GetProcAddress(GetModuleHandleW(L"comctl32.dll"), "GetWindowSubclass")));
+    return function;
+}
 
 // The child a reflected notification is about, or null when it names none.
 HWND notifyingChild(UINT message, LPARAM lParam) {
@@ -41,25 +48,20 @@ bool CSubclassedWindow::subclassDlgItem(int id, HWND parent) {
 }
 
 bool CSubclassedWindow::subclassWindow(HWND window) {
-    if (window == nullptr || hwnd_ != nullptr || fromHandle(window) != nullptr) {
+    if (window == nullptr || hwnd_ != nullptr || fromHandle(window) != nullptr ||
+        !SetWindowSubclass(window, &dispatch, subclassId, reinterpret_cast<DWORD_PTR>(this))) {
         return false;
     }
-    objects[window] = this;
     hwnd_ = window;
-    original_ = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&dispatch)));
-    if (original_ == nullptr) {
-        objects.erase(window);
-        hwnd_ = nullptr;
-        return false;
-    }
     onSubclassed();
     return true;
 }
 
 CSubclassedWindow* CSubclassedWindow::fromHandle(HWND window) {
-    const auto found = objects.find(window);
-    return found != objects.end() ? found->second : nullptr;
+    DWORD_PTR object = 0;
+    return window != nullptr && getWindowSubclass()(window, &dispatch, subclassId, &object)
+               ? reinterpret_cast<CSubclassedWindow*>(object)
+               : nullptr;
 }
 
 bool CSubclassedWindow::preTranslate(MSG& message) {
@@ -81,7 +83,7 @@ LRESULT CSubclassedWindow::windowProc(UINT message, WPARAM wParam, LPARAM lParam
 }
 
 LRESULT CSubclassedWindow::defaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    return CallWindowProcW(original_, hwnd_, message, wParam, lParam);
+    return DefSubclassProc(hwnd_, message, wParam, lParam);
 }
 
 bool CSubclassedWindow::onReflected(UINT, WPARAM, LPARAM, LRESULT&) {
@@ -89,33 +91,21 @@ bool CSubclassedWindow::onReflected(UINT, WPARAM, LPARAM, LRESULT&) {
 }
 
 LRESULT CALLBACK CSubclassedWindow::dispatch(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam) {
-    CSubclassedWindow* object = fromHandle(window);
-    if (object == nullptr) {
-        // Only reached when another procedure was put on top of ours and we detached below it.
-        return DefWindowProcW(window, message, wParam, lParam);
-    }
+                                             LPARAM lParam, UINT_PTR, DWORD_PTR object) {
+    auto* subclassed = reinterpret_cast<CSubclassedWindow*>(object);
     if (message == WM_NCDESTROY) {
         // The window goes; the object stays and may be attached again.
-        WNDPROC original = object->original_;
-        object->detach();
-        return CallWindowProcW(original, window, message, wParam, lParam);
+        subclassed->detach();
+        return DefSubclassProc(window, message, wParam, lParam);
     }
-    return object->windowProc(message, wParam, lParam);
+    return subclassed->windowProc(message, wParam, lParam);
 }
 
 void CSubclassedWindow::detach() {
-    if (hwnd_ == nullptr) {
-        return;
+    if (hwnd_ != nullptr) {
+        RemoveWindowSubclass(hwnd_, &dispatch, subclassId);
+        hwnd_ = nullptr;
     }
-    // Someone who subclassed after us still calls our procedure; it then falls back to the
-    // default handling rather than into a deleted object.
-    if (GetWindowLongPtrW(hwnd_, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&dispatch)) {
-        SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original_));
-    }
-    objects.erase(hwnd_);
-    hwnd_ = nullptr;
-    original_ = nullptr;
 }
 
 bool reflectToChild(HWND parent, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {

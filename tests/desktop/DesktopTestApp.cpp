@@ -6,6 +6,10 @@
 namespace kestrum::test {
 
 bool RecordingShell::notifyIcon(DWORD message, NOTIFYICONDATAW& record) {
+    if (message == NIM_SETVERSION) {
+        versions.push_back({record.uVersion, calls.size()});
+        return refused.count(message) == 0;
+    }
     calls.push_back(
         {message, record.uFlags, record.hIcon, record.szTip, record.hWnd, record.cbSize});
     return refused.count(message) == 0;

@@ -9,7 +9,8 @@
 
 namespace kestrum::test {
 
-// Records every call the tray makes to the shell; the shell refuses the messages in `refused`.
+// Records every call the tray makes to the shell, the version requests apart; the shell refuses
+// the messages in `refused`.
 class RecordingShell : public TrayShell {
 public:
     struct Call {
@@ -26,6 +27,12 @@ public:
     std::vector<DWORD> messages() const;
 
     std::vector<Call> calls;
+    // Each NIM_SETVERSION's version, and how many icon calls came before it.
+    struct VersionCall {
+        UINT version;
+        std::size_t after;
+    };
+    std::vector<VersionCall> versions;
     std::set<DWORD> refused;
 };
 

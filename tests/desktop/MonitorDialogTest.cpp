@@ -129,7 +129,7 @@ TEST_F(MonitorDialogTest, TrueRatesFarAboveTheScaleWidenTheReadoutUntilApply) {
     EXPECT_EQ(text(IDC_RECEIVED_READOUT), "12500");
     EXPECT_EQ(text(IDC_SENT_READOUT), "29");
     EXPECT_EQ(tooltip(), L"Gateway\nReceiving (KB/s): 12500\n  Sending (KB/s): 29");
-    EXPECT_EQ(app_.shell.calls.back().flags, NIF_TIP);
+    EXPECT_EQ(app_.shell.calls.back().flags, static_cast<UINT>(NIF_TIP | NIF_SHOWTIP));
     EXPECT_EQ(digits(IDC_RECEIVED_READOUT), 5);
     EXPECT_EQ(digits(IDC_SENT_READOUT), 4);
 
@@ -372,27 +372,72 @@ TEST_F(MonitorDialogTest, AboutOpensCentredOnTheWindowAndComesToTheFront) {
     }
 }
 
+// A notification in version 4's layout: the event and the icon ID in lParam, the anchor in wParam.
+void trayEvent(HWND window, UINT event, POINT anchor = {}, UINT icon = trayIconId) {
+    SendMessageA(window, WM_TRAY_NOTIFY, MAKEWPARAM(anchor.x, anchor.y), MAKELPARAM(event, icon));
+}
+
 TEST_F(MonitorDialogTest, TrayNotificationsOpenTheWindowOnlyForOurIcon) {
+    const HWND window = window_->hwnd();
+    // Each row starts hidden: the events in order, and whether the window opened. The older
+    // layout (icon ID in wParam) still counts, as from a shell that refused version 4.
+    const struct {
+        const char* what;
+        std::vector<UINT> events;
+        UINT icon;
+        bool opens;
+    } rows[] = {
+        {"double click", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT, WM_LBUTTONDBLCLK}, 131, true},
+        {"another icon's double click", {WM_LBUTTONDBLCLK}, 7, false},
+        {"single click", {WM_LBUTTONDOWN, WM_LBUTTONUP, NIN_SELECT}, 131, false},
+        {"mouse moves", {WM_MOUSEMOVE}, 131, false},
+        {"Enter or Space on the icon", {NIN_KEYSELECT}, 131, true},
+        {"Enter on an icon the mouse selected", {WM_MOUSEMOVE, NIN_SELECT}, 131, true},
+        {"another icon's key", {NIN_KEYSELECT}, 7, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        window_->show(SW_HIDE);
+        for (UINT event : row.events) {
+            trayEvent(window, event, {}, row.icon);
+        }
+        EXPECT_EQ(window_->visible(), row.opens);
+    }
     window_->show(SW_HIDE);
-    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 7, WM_LBUTTONDBLCLK);
-    EXPECT_FALSE(window_->visible());
-    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_LBUTTONDOWN);
-    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_MOUSEMOVE);
-    EXPECT_FALSE(window_->visible());
-    SendMessageA(window_->hwnd(), WM_TRAY_NOTIFY, 131, WM_LBUTTONDBLCLK);
+    SendMessageA(window, WM_TRAY_NOTIFY, 131, WM_LBUTTONDBLCLK);
     EXPECT_TRUE(window_->visible());
 }
 
+// After a monitor was unplugged the window may stand where no monitor is: opening it again
+// brings it back beside the notification area.
+TEST_F(MonitorDialogTest, OpeningAWindowOffEveryMonitorPlacesItAgain) {
+    RECT placed{};
+    GetWindowRect(window_->hwnd(), &placed);
+    SetWindowPos(window_->hwnd(), nullptr, -5000, -5000, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    window_->show(SW_HIDE);
+    trayEvent(window_->hwnd(), WM_LBUTTONDBLCLK);
+    RECT frame{};
+    GetWindowRect(window_->hwnd(), &frame);
+    EXPECT_NE(MonitorFromRect(&frame, MONITOR_DEFAULTTONULL), nullptr);
+    EXPECT_TRUE(EqualRect(&frame, &placed));
+}
+
 // Chooses an item of the tray menu with the keyboard once the menu is up: down moves to the
-// first item, and each further press to the next one (the separator is skipped).
+// first item, and each further press to the next one (the separator is skipped). Notes where
+// the menu stood and its default item.
 struct MenuChoice {
     static inline int downs = 0;
     static inline bool menuSeen = false;
+    static inline RECT menuFrame{};
+    static inline UINT defaultItem = 0;
 
     static void CALLBACK choose(HWND window, UINT, UINT_PTR id, DWORD) {
         KillTimer(window, id);
         HWND menu = FindWindowA("#32768", nullptr);
         menuSeen = menu != nullptr && IsWindowVisible(menu);
+        GetWindowRect(menu, &menuFrame);
+        defaultItem = GetMenuDefaultItem(
+            reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)), FALSE, 0);
         for (int i = 0; i < downs; ++i) {
             PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
         }
@@ -400,11 +445,13 @@ struct MenuChoice {
     }
 };
 
-void chooseFromTrayMenu(HWND window, int downs) {
+// The menu as the shell asks for it, by mouse or keyboard, at the anchor it gives.
+void chooseFromTrayMenu(HWND window, int downs, POINT anchor = {300, 200}) {
     MenuChoice::downs = downs;
     MenuChoice::menuSeen = false;
+    MenuChoice::defaultItem = 0;
     SetTimer(window, 2, 50, MenuChoice::choose);
-    SendMessageA(window, WM_TRAY_NOTIFY, 131, WM_RBUTTONUP);
+    trayEvent(window, WM_CONTEXTMENU, anchor);
 }
 
 TEST_F(MonitorDialogTest, TrayMenuOpensDetailsAboutAndExits) {
@@ -433,6 +480,33 @@ TEST_F(MonitorDialogTest, TrayMenuOpensDetailsAboutAndExits) {
     EXPECT_FALSE(window_->visible());
     EXPECT_FALSE(window_->detailsWindow().visible());
     EXPECT_EQ(app_.idleMonitor.state(), WorkerThread::State::Finished);
+}
+
+// The shell's anchor, not the mouse pointer, places the menu: from the keyboard the pointer may
+// be anywhere. "Open" is the bold default item.
+TEST_F(MonitorDialogTest, TrayMenuOpensAtTheShellsAnchorWithOpenAsDefault) {
+    SetCursorPos(20, 20);
+    const POINT anchor{400, 300};
+    chooseFromTrayMenu(window_->hwnd(), 0, anchor); // Enter on nothing closes it
+    ASSERT_TRUE(MenuChoice::menuSeen);
+    EXPECT_EQ(MenuChoice::defaultItem, static_cast<UINT>(ID_TRAY_OPEN));
+    EXPECT_EQ(GetSystemMetrics(SM_MENUDROPALIGNMENT) != 0 ? MenuChoice::menuFrame.right
+                                                          : MenuChoice::menuFrame.left,
+              anchor.x);
+    EXPECT_EQ(MenuChoice::menuFrame.top, anchor.y);
+    // A right-button release in version 4 is followed by WM_CONTEXTMENU: no menu of its own.
+    MenuChoice::menuSeen = false;
+    SetTimer(window_->hwnd(), 2, 50, MenuChoice::choose);
+    trayEvent(window_->hwnd(), WM_RBUTTONUP, anchor);
+    app_.pump();
+    EXPECT_FALSE(MenuChoice::menuSeen);
+    KillTimer(window_->hwnd(), 2);
+}
+
+TEST(TrayMenu, TracksWithEitherButtonOnTheSideTheSystemNames) {
+    EXPECT_EQ(CMonitorDialog::trayMenuFlags(0), static_cast<UINT>(TPM_RIGHTBUTTON | TPM_LEFTALIGN));
+    EXPECT_EQ(CMonitorDialog::trayMenuFlags(1),
+              static_cast<UINT>(TPM_RIGHTBUTTON | TPM_RIGHTALIGN));
 }
 
 TEST_F(MonitorDialogTest, AboutTwiceShowsOneBoxWithTheBuildSuffixOnce) {

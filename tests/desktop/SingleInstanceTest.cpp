@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <thread>
+#include <vector>
 
 namespace kestrum::test {
 namespace {
@@ -56,6 +57,28 @@ std::wstring className(HWND window) {
     return name;
 }
 
+// A later start that notes whom it let take the foreground, and whether the first one's window
+// was still hidden then: Wine has no foreground lock, so only this shows that the permission
+// comes before the request.
+class WatchedLaterStart : public CSingleInstance {
+public:
+    explicit WatchedLaterStart(HWND window)
+        : CSingleInstance(DesktopTestApp::testInstanceName()), window_(window) {}
+
+    std::vector<DWORD> allowed;
+    bool hiddenWhenAllowed = false;
+
+protected:
+    void allowForeground(DWORD processId) override {
+        allowed.push_back(processId);
+        hiddenWhenAllowed = !IsWindowVisible(window_);
+        CSingleInstance::allowForeground(processId);
+    }
+
+private:
+    HWND window_;
+};
+
 TEST(SingleInstance, ALaterStartOpensTheFirstOnesWindowAndBringsItToTheFront) {
     FirstInstance first(FirstInstance::Ending::Released);
     ASSERT_TRUE(first.first());
@@ -68,10 +91,13 @@ TEST(SingleInstance, ALaterStartOpensTheFirstOnesWindowAndBringsItToTheFront) {
 
     CMonitorDialog& window = *app.monitorWindow();
     window.show(SW_HIDE);
-    CSingleInstance later(DesktopTestApp::testInstanceName());
+    WatchedLaterStart later(window.hwnd());
     EXPECT_FALSE(later.claim());
     EXPECT_EQ(later.handOver(10000), HandOver::Opened);
     EXPECT_TRUE(window.visible());
+    // The first one's process may take the foreground, allowed before it was asked to open.
+    EXPECT_EQ(later.allowed, std::vector<DWORD>{GetCurrentProcessId()});
+    EXPECT_TRUE(later.hiddenWhenAllowed);
     // Activated within this thread whether or not the system grants the foreground, which
     // a test started from a console need not have.
     EXPECT_EQ(GetActiveWindow(), window.hwnd());

@@ -36,6 +36,7 @@ void expectState(const CSystemTray& tray, Flags flags) {
 constexpr Flags shown{false, false, false};
 constexpr Flags notShown{true, false, true};
 constexpr Flags removed{true, true, false};
+constexpr UINT addFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP | NIF_SHOWTIP;
 
 TEST(SystemTray, CreateAddsVisibleIconAndSendsOnlyWhatChanged) {
     RecordingShell shell;
@@ -44,9 +45,14 @@ TEST(SystemTray, CreateAddsVisibleIconAndSendsOnlyWhatChanged) {
     expectState(tray, shown);
     ASSERT_EQ(shell.calls.size(), 1u);
     EXPECT_EQ(shell.calls[0].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(shell.calls[0].flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(shell.calls[0].flags, addFlags);
     EXPECT_EQ(shell.calls[0].tooltip, L"Kestrum");
-    EXPECT_EQ(shell.calls[0].size, static_cast<DWORD>(NOTIFYICONDATAW_V2_SIZE));
+    EXPECT_EQ(shell.calls[0].size, static_cast<DWORD>(sizeof(NOTIFYICONDATAW)));
+    // Version 4 right after the add, so that the keyboard reaches the icon too.
+    ASSERT_EQ(shell.versions.size(), 1u);
+    EXPECT_EQ(shell.versions[0].version, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    EXPECT_EQ(shell.versions[0].after, 1u);
+    EXPECT_TRUE(tray.versionFour());
     EXPECT_NE(shell.calls[0].icon, nullptr);
     EXPECT_EQ(tray.record().hWnd, tray.window()); // no notification window given
     EXPECT_EQ(tray.record().uID, 131u);
@@ -66,7 +72,7 @@ TEST(SystemTray, CreateAddsVisibleIconAndSendsOnlyWhatChanged) {
     EXPECT_EQ(shell.calls[1].message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(shell.calls[1].flags, static_cast<UINT>(NIF_ICON));
     EXPECT_EQ(shell.calls[1].icon, level6);
-    EXPECT_EQ(shell.calls[2].flags, static_cast<UINT>(NIF_TIP));
+    EXPECT_EQ(shell.calls[2].flags, static_cast<UINT>(NIF_TIP | NIF_SHOWTIP));
     EXPECT_EQ(shell.calls[2].tooltip, L"Gateway");
     EXPECT_EQ(shell.calls[4].icon, level6);
 
@@ -94,13 +100,27 @@ TEST(SystemTray, IconNotShownKeepsChangesAndShowsThemWhenTheTaskbarAppears) {
     EXPECT_TRUE(tray.setIcon(otherIcon));
     EXPECT_TRUE(tray.setTooltipText("Gateway\nReceiving (KB/s): 5"));
     EXPECT_EQ(shell.calls.size(), 2u);
+    EXPECT_TRUE(shell.versions.empty()); // nothing to ask about
+    EXPECT_FALSE(tray.versionFour());
 
     shell.refused.clear();
     announceTaskbar(tray);
     expectState(tray, shown);
     ASSERT_EQ(shell.calls.size(), 3u);
     EXPECT_EQ(shell.calls[2].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(shell.calls[2].flags, static_cast<UINT>(NIF_MESSAGE | NIF_ICON | NIF_TIP));
+    EXPECT_EQ(shell.calls[2].flags, addFlags);
+    // A new taskbar knows nothing of the version: asked again after its add.
+    ASSERT_EQ(shell.versions.size(), 1u);
+    EXPECT_EQ(shell.versions[0].version, static_cast<UINT>(NOTIFYICON_VERSION_4));
+    EXPECT_EQ(shell.versions[0].after, 3u);
+    EXPECT_TRUE(tray.versionFour());
+    announceTaskbar(tray);
+    ASSERT_EQ(shell.versions.size(), 2u);
+    EXPECT_EQ(shell.versions[1].after, 4u);
+    shell.refused = {NIM_SETVERSION};
+    announceTaskbar(tray);
+    EXPECT_FALSE(tray.versionFour()); // the older layout still works
+    expectState(tray, shown);
     EXPECT_EQ(shell.calls[2].icon, tray.record().hIcon);
     EXPECT_EQ(shell.calls[2].tooltip, L"Gateway\nReceiving (KB/s): 5");
 }
@@ -306,6 +326,19 @@ TEST(SystemTray, NewTaskbarGetsTheLatestIconAndTooltip) {
     ASSERT_TRUE(GetIconInfo(level6, &info));
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
+}
+
+// A stray WM_CLOSE (another program's, a tool's) must not take the window that hears of a new
+// taskbar.
+TEST(SystemTray, StrayCloseLeavesTheWindowAndTheTaskbarHandling) {
+    RecordingShell shell;
+    CSystemTray tray(&shell);
+    tray.create(nullptr, trayMessage, "Kestrum", someIcon, 131);
+    SendMessageA(tray.window(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(IsWindow(tray.window()));
+    announceTaskbar(tray);
+    EXPECT_EQ(shell.calls.back().message, static_cast<DWORD>(NIM_ADD));
+    EXPECT_EQ(shell.count(NIM_ADD), 2);
 }
 
 // Every refresh sets a level icon: each resource is loaded once and its handle reused, since

@@ -3,6 +3,7 @@
 #include "tests/shell/ShellTestHost.h"
 
 #include <algorithm>
+#include <commctrl.h>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -16,12 +17,17 @@ public:
     std::vector<UINT> reflected;
     UINT consume = 0;
     int subclassedCalls = 0;
+    // Where the messages go when set, as well as into seen.
+    std::vector<UINT>* log = nullptr;
 
 protected:
     void onSubclassed() override { ++subclassedCalls; }
     bool preTranslateMessage(MSG& message) override { return message.message == consume; }
     LRESULT windowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
         seen.push_back(message);
+        if (log != nullptr) {
+            log->push_back(message);
+        }
         return defaultProc(message, wParam, lParam);
     }
     bool onReflected(UINT message, WPARAM, LPARAM, LRESULT& result) override {
@@ -55,15 +61,44 @@ TEST(SubclassedWindow, attachesOnceAndPassesMessagesToTheOriginalProcedure) {
               recorder.seen.end());
 }
 
+// Someone else's subclass on the same window, as a screen reader or a theme may add: counts the
+// messages it passes on.
+LRESULT CALLBACK countingSubclass(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                  DWORD_PTR count) {
+    ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+std::wstring textOf(HWND window) {
+    wchar_t text[32] = {};
+    GetWindowTextW(window, text, 32);
+    return text;
+}
+
 TEST(SubclassedWindow, detachesWhenTheWindowOrTheObjectGoes) {
     ShellTestHost host;
     HWND first = host.createControl(60, 20);
+    // What the object saw, kept outside it: after it is gone nothing may arrive here.
+    std::vector<UINT> seen;
+    int othersCount = 0;
     {
         Recorder recorder;
         ASSERT_TRUE(recorder.subclassWindow(first));
+        // Another subclass after ours, which stays when ours goes.
+        ASSERT_TRUE(SetWindowSubclass(first, countingSubclass, 7,
+                                      reinterpret_cast<DWORD_PTR>(&othersCount)));
+        SetWindowTextW(first, L"while attached");
+        EXPECT_NE(std::find(recorder.seen.begin(), recorder.seen.end(), WM_SETTEXT),
+                  recorder.seen.end());
+        recorder.log = &seen;
     }
     EXPECT_EQ(CSubclassedWindow::fromHandle(first), nullptr);
-    SetWindowTextW(first, L"still works"); // would call into the deleted object if not restored
+    const int othersBefore = othersCount;
+    SetWindowTextW(first, L"still works");
+    EXPECT_TRUE(seen.empty());
+    EXPECT_EQ(textOf(first), L"still works"); // the static control's own procedure got it
+    EXPECT_GT(othersCount, othersBefore);     // and the later subclass still sees everything
+    RemoveWindowSubclass(first, countingSubclass, 7);
 
     Recorder recorder;
     ASSERT_TRUE(recorder.subclassWindow(first));

@@ -66,8 +66,15 @@ int find(int seconds) {
     }
     RECT link{};
     RECT apply{};
-    GetWindowRect(GetDlgItem(window, IDC_LINK), &link);
-    GetWindowRect(GetDlgItem(window, IDC_APPLY), &apply);
+    // Read while the window stands still: it moves once more when the taskbar comes late.
+    RECT before{};
+    RECT after{};
+    for (int tries = 0; tries < 10 && (tries == 0 || !EqualRect(&before, &after)); ++tries) {
+        GetWindowRect(window, &before);
+        GetWindowRect(GetDlgItem(window, IDC_LINK), &link);
+        GetWindowRect(GetDlgItem(window, IDC_APPLY), &apply);
+        GetWindowRect(window, &after);
+    }
     if (link.left < apply.right) {
         std::fprintf(stderr, "the link (from x=%ld) reaches over the Apply button (to x=%ld)\n",
                      link.left, apply.right);

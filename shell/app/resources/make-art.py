@@ -6,8 +6,9 @@
 Our own art, drawn from code so that it can be changed and reproduced: the application icon
 (128), the ten traffic-level icons (132 ... 141) and the Apply glyph (bitmap 142 at 100 %, 145
 and 146 drawn at 150 and 200 %). Each icon holds an image at each of the sizes below: the small
-icon from 100 % to 400 % display scaling and the large one up to 200 %, so that the system rarely
-has to stretch one. 16 colours and an AND mask.
+icon at 100, 125, 150, 175, 200, 225, 250, 300 and 400 % display scaling and the large one up to
+200 %, so that the system does not shrink the next size up (which drops rows of the level
+meter). 16 colours and an AND mask.
 """
 import math
 import os
@@ -15,7 +16,7 @@ import struct
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
-SIZES = (16, 20, 24, 32, 40, 48, 64)
+SIZES = (16, 20, 24, 28, 32, 36, 40, 48, 56, 64)
 
 
 def blank(size):
