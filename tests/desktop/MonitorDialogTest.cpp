@@ -1,5 +1,5 @@
-#include "shell/app/ResourceIds.h"
 #include "monitor/SettingRange.h"
+#include "shell/app/ResourceIds.h"
 #include "tests/desktop/DesktopTestApp.h"
 
 #include <cstdlib>

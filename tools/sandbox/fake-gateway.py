@@ -7,7 +7,7 @@ Built from raw sockets and literal documents, never from Kestrum's own code. It 
 gateway namespace of tools/sandbox/network.sh (start_fake_gateway); its counters are those of a
 real interface there, so traffic sent through the namespaces is what it reports.
 
-fake-gateway.py --address IP --port PORT --wan SPEC [--wan SPEC ...] [options]
+fake-gateway.py --address IP --port PORT --wan IF|still [--wan IF|still ...] [options]
   --wan IF          a WAN device whose counters are interface IF's rx_bytes/tx_bytes, as the
                     real daemon reports them (Ethernet-level), modulo 2^32
   --wan still       a WAN device whose two counters stand still at ordinary values
@@ -165,12 +165,12 @@ class Gateway:
     # Counters --------------------------------------------------------------------------------
 
     def counter(self, wan, which):
-        spec = self.options.wan[wan - 1]
-        if spec == "still":
+        source = self.options.wan[wan - 1]
+        if source == "still":
             raw = STILL_COUNTERS[which]
         else:
             name = "rx_bytes" if which == 0 else "tx_bytes"
-            with open(f"/sys/class/net/{spec}/statistics/{name}") as statistics:
+            with open(f"/sys/class/net/{source}/statistics/{name}") as statistics:
                 raw = int(statistics.read())
         return (raw + self.options.offset) % 2**32
 
@@ -403,9 +403,9 @@ def arguments(argv):
     parser.add_argument("--log")
     options = parser.parse_args(argv)
     options.st_own = options.st == "own"
-    for spec in options.wan:
-        if spec != "still" and not os.path.exists(f"/sys/class/net/{spec}/statistics"):
-            parser.error(f"no interface {spec}")
+    for source in options.wan:
+        if source != "still" and not os.path.exists(f"/sys/class/net/{source}/statistics"):
+            parser.error(f"no interface {source}")
     return options
 
 
