@@ -29,6 +29,11 @@ TEST(LineCapacityTest, DefaultsPortSpeedsAndRatesBelowTheMeasuredOnesAreNotCredi
         {"Ethernet", 50'000'000, 0, true},
         {"DSL", 100'000'000, 0, true},
         {"Cable", 1'000'000'000, 0, true},
+        // 5, 10 and 100 Gbit/s port speeds cut to 32 bits, under any access type.
+        {"Cable", 705'032'704, 0, false},
+        {"Cable", 1'410'065'408, 0, false},
+        {"Ethernet", 1'215'752'192, 0, false},
+        {"Cable", 1'410'065'409, 0, true},
         {"", 10'000'000, 0, true},
         // A line carries at most its capacity: 1 250 000 B/s is exactly 10 Mbit/s.
         {"DSL", 16'000'000, 2'000'000, true},
