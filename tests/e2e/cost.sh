@@ -26,16 +26,8 @@ warm_up_seconds=5
 # load on the machine.
 traffic_rate=50000
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-# shellcheck source=../../tools/sandbox/desktop.sh
-. "$here/../../tools/sandbox/desktop.sh"
-require_network_tools
+# shellcheck source=common.sh
+. "$here/common.sh"
 [ -f "$program" ] || fail "no program at $program"
 
 # User plus system time of a process in clock ticks.

@@ -22,18 +22,10 @@ down_bits=52000000
 up_bits=10400000
 public_address=45.67.89.10
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-# shellcheck source=../../tools/sandbox/desktop.sh
-. "$here/../../tools/sandbox/desktop.sh"
+# shellcheck source=common.sh
+. "$here/common.sh"
 # shellcheck source=details-window.sh
 . "$here/details-window.sh"
-require_network_tools
 [ -x "$probe" ] || fail "no probe at $probe"
 
 # The daemon with the line's rates and, when given, an external address.

@@ -28,16 +28,8 @@ refresh_ms=200
 find_seconds=30
 send_seconds=0
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-# shellcheck source=../../tools/sandbox/desktop.sh
-. "$here/../../tools/sandbox/desktop.sh"
-require_network_tools
+# shellcheck source=common.sh
+. "$here/common.sh"
 [ -x "$probe" ] || fail "no probe at $probe"
 if [ -n "$windows_build" ]; then
     windows_build=$(cd "$windows_build" && pwd)

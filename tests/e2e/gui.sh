@@ -26,18 +26,10 @@ exit_limit_ms=2000
 exe="$windows_build/shell/app/kestrum.exe"
 reader="$windows_build/tools/sandbox/kestrum-window-reader.exe"
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-# shellcheck source=../../tools/sandbox/desktop.sh
-. "$here/../../tools/sandbox/desktop.sh"
+# shellcheck source=common.sh
+. "$here/common.sh"
 # shellcheck source=details-window.sh
 . "$here/details-window.sh"
-require_network_tools
 for tool in wine wineserver Xvfb import; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done

@@ -34,14 +34,8 @@ send_seconds=24
 refused_seconds=45
 port=5555
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-require_network_tools
+# shellcheck source=common.sh
+. "$here/common.sh"
 [ -x "$probe" ] || fail "no probe at $probe"
 
 run_probe() { # seconds log

@@ -21,14 +21,8 @@ refresh_ms=200
 # full all the same.
 scale=30
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-require_network_tools
+# shellcheck source=common.sh
+. "$here/common.sh"
 [ -x "$probe" ] || fail "no probe at $probe"
 
 # Waits until the probe log shows rates from the gateway, at most 60 s.

@@ -35,19 +35,11 @@ phase_seconds=5
 rx_rates=(0 100000 300000 50000 200000 0)
 tx_rates=(150000 0 50000 250000 100000 0)
 
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-
+# shellcheck source=common.sh
+. "$here/common.sh"
 if ! [[ $minutes =~ ^[1-9][0-9]*$ ]] || [ "$minutes" -lt 3 ]; then
     fail "MINUTES must be a whole number, 3 or more"
 fi
-# shellcheck source=../../tools/sandbox/network.sh
-. "$here/../../tools/sandbox/network.sh"
-# shellcheck source=../../tools/sandbox/desktop.sh
-. "$here/../../tools/sandbox/desktop.sh"
-require_network_tools
 for tool in wine wineserver Xvfb; do
     command -v "$tool" >/dev/null || fail "$tool is not installed"
 done
