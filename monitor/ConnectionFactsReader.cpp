@@ -4,6 +4,7 @@
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "net/StringList.h"
+#include "net/ThreadWait.h"
 #include "soap/SoapClient.h"
 #include "upnp/Service.h"
 
@@ -23,6 +24,10 @@ Answer ask(const Service* service, const char* action, int exchangeTimeout, Exch
     }
     try {
         const ExchangeGate::FactsTurn turn(gate);
+        // A stop may be what ended the polls it waited for: no new exchange after it.
+        if (stopRequestedOnThisThread()) {
+            throw ThreadStopException();
+        }
         String responseName;
         service->invoke(action, StringMap(), responseName, out, exchangeTimeout);
         return Answer::Read;

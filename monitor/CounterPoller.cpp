@@ -36,6 +36,10 @@ bool CounterPoller::run() {
         while (!stopping()) {
             try {
                 const ExchangeGate::PollTurn turn(owner_.exchangeGate());
+                // A stop may be what freed the gate: no new exchange after it.
+                if (stopping()) {
+                    break;
+                }
                 poll();
             } catch (const SoapClient::FaultException&) {
                 owner_.refuseCounter(wan_, counter_);

@@ -59,6 +59,8 @@ TEST_F(WorstCaseStopTest, InTheMiddleOfCounterReadingsFromATricklingGateway) {
     gateway.start();
     startMonitor(HttpClient::defaultExchangeTimeout);
     ASSERT_TRUE(connectedTo("Trickling"));
+    // The connection facts' first reading asks the same control URL; the next is a minute away.
+    ASSERT_TRUE(eventually([&] { return monitor_->snapshot().facts.readings >= 1; }, 90s));
     const int before = control.requests();
     control.setBehaviour(Behaviour::Trickle);
     // Both pollers are held in a reading that would last the whole exchange limit.
