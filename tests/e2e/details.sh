@@ -69,7 +69,7 @@ reader() { # arguments...
 
 check_window() { # address(empty: unknown) [second_starts]
     ip netns exec "$lan" wine "$exe" --refresh 200 >"$work/kestrum.log" 2>&1 &
-    local kestrum_pid=$!
+    local kestrum_pid=$! ms
     reader find 60 >/dev/null || fail "the window did not appear"
     check_window_details "$friendly_name" "$down_bits" "$up_bits" "$1"
     if [ -n "${2:-}" ]; then
@@ -77,7 +77,8 @@ check_window() { # address(empty: unknown) [second_starts]
         command_line_box 0 "--scale N|line" --help
         command_line_box 2 "Please enter an integer between 1 and 1000000." --scale 0
     fi
-    reader exit 30 || fail "Exit did not close the window"
+    ms=$(reader exit 30) || fail "Exit did not close the window"
+    echo "Exit from the tray menu: kestrum.exe ended $ms ms after the choice"
     await_program_end "$kestrum_pid" kestrum.exe "$lan" || fail "kestrum.exe did not end cleanly"
 }
 

@@ -48,15 +48,25 @@ reader() { # arguments...
     in_ns "$lan" timeout 120 wine "$reader_exe" "$@"
 }
 
+# The processes in the gateway's and the LAN's namespaces, but the display.
+case_processes() {
+    ip netns pids "$gw"
+    ip netns pids "$lan" | grep -vx "${display_pid:-}" || true
+}
+
 # Each case starts from the same LAN: the default and multicast routes on the gateway's network,
-# and no program or gateway left by the case before (the display stays).
+# and no program or gateway left by the case before (the display stays). A wineserver dies a
+# moment after its kill: a Wine program started before then connects to it and ends at once.
 reset_network() {
-    local ns pid
-    for ns in "$gw" "$lan"; do
-        for pid in $(ip netns pids "$ns"); do
-            [ "$pid" = "${display_pid:-}" ] || kill -KILL "$pid" 2>/dev/null || true
-        done
+    local pid
+    for pid in $(case_processes); do
+        kill -KILL "$pid" 2>/dev/null || true
     done
+    for _ in $(seq 50); do
+        [ -z "$(case_processes)" ] && break
+        sleep 0.2
+    done
+    [ -z "$(case_processes)" ] || fail "the previous case's processes still run 10 s after their kill"
     in_ns "$lan" ip route replace 239.0.0.0/8 dev "$lan_if"
     in_ns "$lan" ip route replace default via 192.168.77.1
 }
@@ -124,7 +134,7 @@ case_bad_values() {
             fail "kestrum-probe --gateway ${value:0:40} said: $output"
         echo "kestrum-probe --gateway ${value:0:40}: status 2, \"$output\""
         [ -n "$windows_build" ] || continue
-        ip netns exec "$lan" wine "$exe" --gateway "$value" >/dev/null 2>&1 &
+        ip netns exec "$lan" wine "$exe" --gateway "$value" >"$work/bad-value-kestrum.log" 2>&1 &
         pid=$!
         output=$(reader message 60) || fail "kestrum.exe --gateway ${value:0:40} showed no message box"
         [[ $output == *"$reason"* ]] || fail "kestrum.exe --gateway ${value:0:40} said: $output"
@@ -144,7 +154,7 @@ case_hint() {
     local log="$work/hint.log" first shown watch_log="$work/hint-window.log"
     ip netns exec "$lan" timeout 60 "$probe" >"$log" 2>&1 &
     if [ -n "$windows_build" ]; then
-        ip netns exec "$lan" wine "$exe" >/dev/null 2>&1 &
+        ip netns exec "$lan" wine "$exe" >"$work/hint-kestrum.log" 2>&1 &
         reader find 60 >/dev/null || fail "the window did not appear"
         ip netns exec "$lan" timeout 60 wine "$reader_exe" watch 45 >"$watch_log" 2>&1 &
     fi
@@ -231,7 +241,7 @@ case_named_url() {
     fake_gateway 5002 --ssdp none
     probe_finds named-url "$find_seconds" "$probe" --gateway "$url"
     [ -n "$windows_build" ] || return 0
-    ip netns exec "$lan" wine "$exe" --gateway "$url" >/dev/null 2>&1 &
+    ip netns exec "$lan" wine "$exe" --gateway "$url" >"$work/named-url-kestrum.log" 2>&1 &
     reader find 60 >/dev/null || fail "the window did not appear"
     ip netns exec "$lan" timeout 60 wine "$reader_exe" watch 40 >"$watch_log" 2>&1 &
     await_line "$watch_log" "status=\"$friendly_name\"" 40 ||

@@ -128,7 +128,9 @@ measure_cost() {
 }
 
 exit_from_tray_menu() {
-    wine_in_lan "$reader" exit 60 || fail "Exit from the tray menu did not close the window"
+    local ms
+    ms=$(wine_in_lan "$reader" exit 60) || fail "Exit from the tray menu did not close the window"
+    echo "Exit from the tray menu: kestrum.exe ended $ms ms after the choice"
     await_program_end "$kestrum_pid" kestrum.exe "$lan" || fail "Exit did not end kestrum.exe cleanly"
 }
 
