@@ -4,6 +4,7 @@
 #include "net/Exception.h"
 #include "net/Sockets.h"
 #include "net/StringList.h"
+#include "net/TextView.h"
 #include "net/ThreadWait.h"
 #include "soap/SoapClient.h"
 #include "upnp/Service.h"
@@ -47,18 +48,13 @@ bool readUi4(const String& text, std::uint32_t& value) {
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
         ++p;
     }
-    const char* digits = p;
     std::uint64_t number = 0;
-    for (; *p >= '0' && *p <= '9'; ++p) {
-        number = number * 10 + static_cast<unsigned>(*p - '0');
-        if (number > 0xFFFFFFFFu) {
-            return false;
-        }
-    }
+    const int digits = readDecimal(p, number);
+    p += digits;
     while (*p == ' ' || (*p >= '\t' && *p <= '\r')) {
         ++p;
     }
-    if (p == digits || *p != '\0') {
+    if (digits == 0 || *p != '\0' || number > 0xFFFFFFFFu) {
         return false;
     }
     value = static_cast<std::uint32_t>(number);

@@ -1,12 +1,14 @@
 #include "monitor/SettingRange.h"
 
+#include "net/TextView.h"
+
 #include <algorithm>
 
 namespace kestrum {
 
 namespace {
 
-bool isBlank(char c) {
+bool isSpaceOrTab(char c) {
     return c == ' ' || c == '\t';
 }
 
@@ -14,21 +16,18 @@ bool isBlank(char c) {
 
 bool readSetting(const char* text, SettingRange range, std::uint32_t& value, std::string& error) {
     const char* at = text;
-    while (isBlank(*at))
+    while (isSpaceOrTab(*at))
         ++at;
     if (*at == '+')
         ++at;
     std::uint64_t number = 0;
-    const char* digits = at;
-    while (*at >= '0' && *at <= '9') {
-        // Too large for 32 bits reads as the largest 32-bit value, out of every range.
-        number =
-            std::min<std::uint64_t>(number * 10 + static_cast<unsigned>(*at - '0'), 0xFFFFFFFFull);
+    const int digits = readDecimal(at, number);
+    at += digits;
+    // Too large for 32 bits reads as the largest 32-bit value, out of every range.
+    number = std::min<std::uint64_t>(number, 0xFFFFFFFFu);
+    while (isSpaceOrTab(*at))
         ++at;
-    }
-    while (isBlank(*at))
-        ++at;
-    if (at == digits || *at != '\0') {
+    if (digits == 0 || *at != '\0') {
         error = positiveIntegerMessage;
         return false;
     }

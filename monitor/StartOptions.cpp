@@ -2,6 +2,7 @@
 
 #include "monitor/SettingRange.h"
 #include "net/Sockets.h"
+#include "net/TextView.h"
 
 #include <cstring>
 
@@ -83,15 +84,12 @@ bool readUrl(const std::string& text, String& url) {
     }
     std::size_t pathStart = hostEnd;
     if (pathStart < text.size() && text[pathStart] == ':') {
-        std::uint32_t port = 0;
-        std::size_t digits = 0;
-        while (++pathStart < text.size() && isDigit(text[pathStart]) && digits < 6) {
-            port = port * 10 + static_cast<std::uint32_t>(text[pathStart] - '0');
-            ++digits;
-        }
+        std::uint64_t port = 0;
+        const int digits = readDecimal(text.c_str() + pathStart + 1, port);
         if (digits == 0 || digits > 5 || port == 0 || port > 65535) {
             return false;
         }
+        pathStart += 1 + static_cast<std::size_t>(digits);
     }
     if (pathStart < text.size() && text[pathStart] != '/') {
         return false;

@@ -2,9 +2,20 @@
 
 #include "net/String.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrum {
+
+int readDecimal(const char* text, std::uint64_t& value) {
+    constexpr std::uint64_t beyond32Bits = 0x100000000ull;
+    value = 0;
+    int count = 0;
+    for (; text[count] >= '0' && text[count] <= '9'; ++count) {
+        value = std::min(value * 10 + static_cast<unsigned>(text[count] - '0'), beyond32Bits);
+    }
+    return count;
+}
 
 TextView::TextView(const char* text, int length)
     : data_(text == nullptr ? "" : text), length_(text == nullptr || length < 0 ? 0 : length) {}

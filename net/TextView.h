@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace kestrum {
 
 class String;
@@ -13,6 +15,11 @@ constexpr bool isBlank(char byte) {
 constexpr char foldCase(char byte) {
     return byte >= 'A' && byte <= 'Z' ? static_cast<char>(byte - 'A' + 'a') : byte;
 }
+
+// The decimal digits at text: returns how many there are, so the first byte after them is at text
+// plus that count, and sets value to the number they make. A number beyond 32 bits reads as 2^32,
+// above every 32-bit value, so that callers check one bound whatever the length.
+int readDecimal(const char* text, std::uint64_t& value);
 
 // A non-owning view of bytes, a pointer and a length, carrying the scanning helpers of the code
 // base. Positions are checked: a start or count outside the view is clipped, a byte outside it

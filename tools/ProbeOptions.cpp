@@ -1,6 +1,6 @@
 #include "tools/ProbeOptions.h"
 
-#include <cstring>
+#include "net/TextView.h"
 
 namespace kestrum {
 
@@ -32,18 +32,8 @@ constexpr NumericOption numericOptions[] = {
 
 // Plain decimal digits only: no sign, no spaces, nothing after the number.
 bool parseNumber(const char* text, std::uint64_t& value) {
-    const std::size_t length = std::strlen(text);
-    if (length == 0 || length > 10) {
-        return false;
-    }
-    value = 0;
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-        value = value * 10 + static_cast<std::uint64_t>(text[i] - '0');
-    }
-    return true;
+    const int digits = readDecimal(text, value);
+    return digits > 0 && text[digits] == '\0';
 }
 
 bool setNumber(const NumericOption& option, const char* text, ProbeOptions& options,

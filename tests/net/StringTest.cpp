@@ -401,4 +401,27 @@ TEST(TextView, TrimAndCaseFoldingAreAsciiOnly) {
     EXPECT_EQ(TextView("").toString().data(), nullptr);
 }
 
+TEST(TextView, ReadDecimalCountsDigitsAndCapsBeyond32Bits) {
+    const struct {
+        const char* text;
+        int digits;
+        std::uint64_t value;
+    } rows[] = {
+        {"", 0, 0},
+        {"-1", 0, 0},
+        {" 7", 0, 0},
+        {"0", 1, 0},
+        {"007x", 3, 7},
+        {"2147483648", 10, 2147483648u},
+        {"4294967295", 10, 4294967295u},
+        {"4294967296", 10, 4294967296u},
+        {"99999999999999999999999999", 26, 4294967296u},
+    };
+    for (const auto& row : rows) {
+        std::uint64_t value = 99;
+        EXPECT_EQ(readDecimal(row.text, value), row.digits) << row.text;
+        EXPECT_EQ(value, row.value) << row.text;
+    }
+}
+
 } // namespace kestrum::test
