@@ -5,6 +5,9 @@
 #include "http/HttpClient.h"
 #include "tests/hostile/HostileMonitor.h"
 #include "tests/support/Eventually.h"
+#include "tests/support/RawSocket.h"
+
+#include <algorithm>
 
 namespace kestrum::test {
 namespace {
@@ -68,6 +71,35 @@ TEST_F(WorstCaseStopTest, InTheMiddleOfCounterReadingsFromATricklingGateway) {
     const int atStop = control.requests();
     EXPECT_LT(stopMonitor(), promptStop);
     EXPECT_EQ(control.requests(), atStop);
+}
+
+TEST_F(WorstCaseStopTest, WhileThePollersWaitBehindAFactsReading) {
+    auto gateway = wellBehavedGateway();
+    gateway->setActionReply("GetCommonLinkProperties", "");
+    startMonitor(HttpClient::defaultExchangeTimeout);
+    ASSERT_TRUE(eventually(
+        [&] {
+            const auto requests = gateway->requests();
+            return std::any_of(requests.begin(), requests.end(), [](const std::string& request) {
+                return request.find("#GetCommonLinkProperties") != std::string::npos;
+            });
+        },
+        90s));
+    // The facts' answer never comes (for 5 s at most); a few refresh periods bring both pollers,
+    // which pause half of one, to the gate behind it.
+    for (int period = 0; period < 3; ++period) {
+        ASSERT_TRUE(updates_.take(1000));
+    }
+    const auto atStop = gateway->requests().size();
+    EXPECT_LT(stopMonitor(), promptStop);
+    // A poller that the stop let through connects and is cut off before it sends: the gateway
+    // serves its connections one after another, so one of ours, once answered, comes after it.
+    RawSocket marker = RawSocket::connectTcp(gateway->port());
+    ASSERT_TRUE(marker.sendAll("GET /marker HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n"));
+    ASSERT_NE(marker.receiveUntilClosed().find("404"), std::string::npos);
+    const auto requests = gateway->requests();
+    ASSERT_EQ(requests.size(), atStop + 1);
+    EXPECT_EQ(requests.back().rfind("GET /marker ", 0), 0u);
 }
 
 } // namespace

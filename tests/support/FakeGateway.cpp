@@ -79,7 +79,11 @@ void FakeGateway::State::serve(PeerConnection& client) {
         client.send(httpResponse("500 Internal Server Error", "<html><body>Busy</body></html>"));
         break;
     case Behaviour::Answer:
-        client.send(answerFor(request, client.port()));
+        if (const std::string answer = answerFor(request, client.port()); answer.empty()) {
+            client.keepOpen();
+        } else {
+            client.send(answer);
+        }
         break;
     }
 }

@@ -74,7 +74,8 @@ public:
     // body goes back to the counters.
     void setSoapReply(std::string body);
     // The answer to one action, a whole HTTP response (httpResponse), instead of the default
-    // one (the counters, or a fault for any other action).
+    // one (the counters, or a fault for any other action). An empty response is no answer: the
+    // request is read and its connection held open until stop, as Silent does for every one.
     void setActionReply(const std::string& action, std::string response);
     // Answers M-SEARCH datagrams to 239.255.255.250:1900 whose ST is one of these targets or
     // "ssdp:all", from the next start on (multicast: only inside a test's own network namespace).
