@@ -328,8 +328,15 @@ TEST_F(GatewayMonitorTest, RefusedCountersKeepTheGatewayAndSlowThePollers) {
 
     router->setBehaviour(FakeGateway::Behaviour::Fail);
     const std::size_t before = router->requests().size();
-    // Three refusals for each poller.
+    // Three refusals for each poller: a request reaches the router before its poller has taken
+    // the refusal, so the hint is awaited, not read at the sixth request.
     ASSERT_TRUE(eventually([&] { return router->requests().size() >= before + 6; }, 60s));
+    ASSERT_TRUE(eventually(
+        [&] {
+            return monitor_->counterRefused(0, GatewayMonitor::Counter::Received) &&
+                   monitor_->counterRefused(0, GatewayMonitor::Counter::Sent);
+        },
+        60s));
     EXPECT_TRUE(monitor_->snapshot().countersRefused);
     const std::size_t atHint = router->requests().size();
     std::this_thread::sleep_for(3s);
