@@ -1,6 +1,7 @@
 #include "monitor/CommonInterfaceLookup.h"
 #include "monitor/ConnectionFactsReader.h"
 #include "monitor/ExchangeGate.h"
+#include "tests/support/Eventually.h"
 #include "tests/support/FakeGateway.h"
 #include "upnp/Device.h"
 #include "upnp/Service.h"
@@ -224,6 +225,27 @@ TEST(ExchangeGate, FactsWaitForThePollsUnderWay) {
     facts.join();
     EXPECT_EQ(log.events(),
               (std::vector<std::string>{"first poll out", "second poll out", "facts in"}));
+}
+
+// A reading of several facts asks them in a row; a poll held back by one goes before the next.
+TEST(ExchangeGate, APollHeldBackGoesBeforeTheNextFacts) {
+    ExchangeGate gate;
+    EventLog log;
+    std::optional<ExchangeGate::FactsTurn> facts;
+    facts.emplace(gate);
+    std::thread poll([&] {
+        const ExchangeGate::PollTurn turn(gate);
+        log.add("poll in");
+        std::this_thread::sleep_for(100ms);
+        log.add("poll out");
+    });
+    ASSERT_TRUE(eventually([&] { return gate.pollsWaiting() == 1; }, 60s));
+    facts.reset();
+    facts.emplace(gate);
+    log.add("next facts in");
+    facts.reset();
+    poll.join();
+    EXPECT_EQ(log.events(), (std::vector<std::string>{"poll in", "poll out", "next facts in"}));
 }
 
 TEST(ExchangeGate, FactsHoldBackNewPolls) {
